@@ -1,0 +1,4 @@
+// GDI: the raster layer (declarations arrive with the raster layer).
+#pragma once
+
+#include <windef.h>
