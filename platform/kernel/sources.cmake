@@ -1,0 +1,4 @@
+target_sources(platform PRIVATE
+  kernel/error.cpp
+  kernel/handles.cpp
+)
