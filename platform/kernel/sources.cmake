@@ -1,4 +1,5 @@
 target_sources(platform PRIVATE
   kernel/error.cpp
   kernel/handles.cpp
+  kernel/text.cpp
 )
