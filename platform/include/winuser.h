@@ -1,6 +1,7 @@
 // User32: message boxes and string resources (dialogs arrive with the wait dialog and the installer).
 #pragma once
 
+#include <stdarg.h>
 #include <windef.h>
 
 #define MB_OK 0x00000000L
@@ -47,3 +48,6 @@ WINBASEAPI int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer
 WINBASEAPI int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax);
 WINBASEAPI int WINAPIV wsprintfW(LPWSTR lpOut, LPCWSTR lpFmt, ...);
 WINBASEAPI int WINAPIV wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...);
+WINBASEAPI int WINAPI wvsprintfW(LPWSTR lpOutput, LPCWSTR lpFmt, va_list arglist);
+WINBASEAPI int WINAPI wvsprintfA(LPSTR lpOutput, LPCSTR lpFmt, va_list arglist);
+WINBASEAPI BOOL WINAPI IsWindow(HWND hWnd);
