@@ -1,0 +1,31 @@
+// Numbers of the monitor's resources: the user texts of its string table.
+#pragma once
+
+#define IDS_WARNING 1
+#define IDS_PORT_NOT_SUPPORTED 22
+#define IDS_CHOOSE_PORT 23
+#define IDS_FORMAT_ERROR 26
+#define IDS_SCSI_COMMAND_ERROR 27
+#define IDS_LOGIC_UNIT_ERROR 28
+#define IDS_SRAM_ERROR 30
+#define IDS_DRAM_ERROR 31
+#define IDS_NVR_CHECKSUM_ERROR 32
+#define IDS_ASIC_ERROR 33
+#define IDS_NVR_ERROR 34
+#define IDS_FIRMWARE_CHECKSUM_ERROR 35
+#define IDS_TPH_ERROR 36
+#define IDS_MOVE_TPH_ERROR 37
+#define IDS_TRANSFER_TIMEOUT 38
+#define IDS_ENGINE_COMMAND_ERROR 39
+#define IDS_OUT_OF_RIBBON 42
+#define IDS_RECEIVER_TYPE_ERROR 43
+#define IDS_OUT_OF_PAPER 44
+#define IDS_JAM_DOOR_OPEN 45
+#define IDS_PAPER_JAM 47
+#define IDS_CONTINUE_JOB 49
+#define IDS_NOTICE 50
+#define IDS_ERROR 52
+#define IDS_NO_RIBBON 53
+#define IDS_RIBBON_COVER_OPEN 54
+#define IDS_MANUAL_FEED_JAM 55
+#define IDS_PAPER_JAM_TITLE 56
