@@ -224,6 +224,33 @@ void CanvasCases(Recorder &rec) {
   }
 }
 
+// A top-down canvas takes every kind of drawing at the same places as a bottom-up one.
+void TopDownCases(Recorder &rec) {
+  for (bool topDown : {false, true}) {
+    Canvas canvas(40, 24, topDown);
+    canvas.Scatter(5);
+    Dib source(7, 5, 24, 3);
+    StretchDIBits(canvas.Dc(), 2, 3, 14, 10, 0, 0, 7, 5, source.Bits(), source.Info(), DIB_RGB_COLORS, SRCCOPY);
+    HBRUSH hatch = CreateHatchBrush(HS_FDIAGONAL, kInk);
+    const RECT r = {18, 2, 37, 13};
+    FillRect(canvas.Dc(), &r, hatch);
+    DeleteObject(hatch);
+    HBRUSH pattern = NoisePatternBrush(9);
+    HGDIOBJ oldBrush = SelectObject(canvas.Dc(), pattern);
+    BitBlt(canvas.Dc(), 3, 15, 30, 7, nullptr, 0, 0, PATINVERT);
+    StretchDIBits(canvas.Dc(), 24, 16, 7, 5, 0, 0, 7, 5, source.Bits(), source.Info(), DIB_RGB_COLORS, 0x00B8074A);
+    SelectObject(canvas.Dc(), oldBrush);
+    DeleteObject(pattern);
+    HPEN pen = CreatePen(PS_DASHDOT, 1, kInk);
+    HGDIOBJ oldPen = SelectObject(canvas.Dc(), pen);
+    const POINT points[] = {{1, 22}, {38, 1}, {30, 23}};
+    Polyline(canvas.Dc(), points, 3);
+    SelectObject(canvas.Dc(), oldPen);
+    DeleteObject(pen);
+    canvas.Record(rec, std::string("canvas/drawing/") + (topDown ? "top-down" : "bottom-up"));
+  }
+}
+
 // ---- raster operations ----
 
 void RopBltCases(Recorder &rec) {
@@ -369,6 +396,26 @@ void BrushIndirectCases(Recorder &rec) {
     DeleteObject(brush);
     canvas.Record(rec, std::string("brush-indirect/") + b.name);
   }
+  // Styles that would need a handle or an address in lbHatch get only a small number there (as from a
+  // record): GDI refuses them. A brush that was not made cannot be selected, and the blit then paints with
+  // the brush selected before.
+  constexpr struct {
+    UINT style;
+    ULONG_PTR hatch;
+  } kRefused[] = {{BS_PATTERN, 3}, {BS_PATTERN, 0}, {BS_INDEXED, 3}, {BS_PATTERN8X8, 3}, {99, 0}};
+  Canvas canvas(24, 16);
+  canvas.Scatter(63);
+  std::vector<int32_t> made;
+  for (auto b : kRefused) {
+    LOGBRUSH lb = {b.style, kInk, b.hatch};
+    HBRUSH brush = CreateBrushIndirect(&lb);
+    made.push_back(brush != nullptr);
+    if (brush != nullptr) DeleteObject(brush);
+    SelectObject(canvas.Dc(), brush);
+  }
+  BitBlt(canvas.Dc(), 2, 3, 11, 7, nullptr, 0, 0, PATCOPY);
+  canvas.Record(rec, "brush-indirect/refused");
+  rec.Values("brush-indirect/refused/results", made);
 }
 
 // ---- pens and lines ----
@@ -742,6 +789,8 @@ void BadInputCases(Recorder &rec) {
   BitBlt(dc, 1, 11, 0, 4, nullptr, 0, 0, PATCOPY);
   BitBlt(dc, 9, 14, -2, -2, nullptr, 0, 0, PATCOPY);
   BitBlt(dc, 30000, 30000, 4, 4, nullptr, 0, 0, PATCOPY);
+  // The failed selections above left the canvas's black brush in place.
+  BitBlt(dc, 21, 11, 4, 4, nullptr, 0, 0, PATCOPY);
   StretchDIBits(dc, 16, 11, 0, 4, 0, 0, 4, 4, source.Bits(), source.Info(), DIB_RGB_COLORS, SRCCOPY);
   DeleteObject(brush);
   canvas.Record(rec, "bad-input/canvas");
@@ -773,6 +822,7 @@ constexpr struct {
   void (*run)(Recorder &);
 } kFamilies[] = {
     {"canvas", CanvasCases},
+    {"canvas", TopDownCases},
     {"rop-blt", RopBltCases},
     {"rop-stretch", RopStretchCases},
     {"rop-brush", RopBrushCases},
