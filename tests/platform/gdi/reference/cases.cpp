@@ -230,7 +230,8 @@ void TopDownCases(Recorder &rec) {
     Canvas canvas(40, 24, topDown);
     canvas.Scatter(5);
     Dib source(7, 5, 24, 3);
-    StretchDIBits(canvas.Dc(), 2, 3, 14, 10, 0, 0, 7, 5, source.Bits(), source.Info(), DIB_RGB_COLORS, SRCCOPY);
+    StretchDIBits(canvas.Dc(), 2, 3, 14, 10, 0, 0, 7, 5, source.Bits(), source.Info(), DIB_RGB_COLORS,
+                  SRCCOPY);
     HBRUSH hatch = CreateHatchBrush(HS_FDIAGONAL, kInk);
     const RECT r = {18, 2, 37, 13};
     FillRect(canvas.Dc(), &r, hatch);
@@ -238,7 +239,8 @@ void TopDownCases(Recorder &rec) {
     HBRUSH pattern = NoisePatternBrush(9);
     HGDIOBJ oldBrush = SelectObject(canvas.Dc(), pattern);
     BitBlt(canvas.Dc(), 3, 15, 30, 7, nullptr, 0, 0, PATINVERT);
-    StretchDIBits(canvas.Dc(), 24, 16, 7, 5, 0, 0, 7, 5, source.Bits(), source.Info(), DIB_RGB_COLORS, 0x00B8074A);
+    StretchDIBits(canvas.Dc(), 24, 16, 7, 5, 0, 0, 7, 5, source.Bits(), source.Info(), DIB_RGB_COLORS,
+                  0x00B8074A);
     SelectObject(canvas.Dc(), oldBrush);
     DeleteObject(pattern);
     HPEN pen = CreatePen(PS_DASHDOT, 1, kInk);
@@ -817,27 +819,150 @@ void BadInputCases(Recorder &rec) {
   rec.Values("bad-input/CreateDIBSection", sections);
 }
 
+// ---- seeded random sequences: each case is named by its seed and can be drawn again alone ----
+
+class Dice {
+ public:
+  explicit Dice(uint32_t seed) : noise_(seed) {}
+  // A number in [low, high].
+  int In(int low, int high) {
+    const uint32_t n = uint32_t(noise_.Byte()) << 16 | uint32_t(noise_.Byte()) << 8 | noise_.Byte();
+    return low + static_cast<int>(n % uint32_t(high - low + 1));
+  }
+
+ private:
+  Noise noise_;
+};
+
+bool UsesPattern(unsigned rop) { return ((rop >> 4) & 0x0F) != (rop & 0x0F); }
+
+HBRUSH RandomBrush(Dice &dice, std::vector<Dib> &keep) {
+  const COLORREF colour = RGB(dice.In(0, 255), dice.In(0, 255), dice.In(0, 255));
+  switch (dice.In(0, 3)) {
+    case 0:
+      return CreateSolidBrush(colour);
+    case 1:
+      return CreateHatchBrush(dice.In(HS_HORIZONTAL, HS_DIAGCROSS), colour);
+    case 2:
+      return NoisePatternBrush(static_cast<uint32_t>(dice.In(0, 1 << 20)));
+    default:
+      keep.emplace_back(dice.In(1, 11), dice.In(1, 11) * (dice.In(0, 3) == 0 ? -1 : 1), 24,
+                        dice.In(0, 1 << 20));
+      return CreateDIBPatternBrushPt(keep.back().Packed(), DIB_RGB_COLORS);
+  }
+}
+
+void RandomStretch(Dice &dice, HDC dc, int width, int height) {
+  const unsigned rop = static_cast<unsigned>(dice.In(0, 255));
+  const int sw = dice.In(1, 14);
+  const int sh = dice.In(1, 14);
+  Dib source(sw, sh * (dice.In(0, 4) == 0 ? -1 : 1), 24, dice.In(0, 1 << 20));
+  int xd = dice.In(-10, width + 2);
+  int yd = dice.In(-10, height + 2);
+  int dw = dice.In(1, 30) * (dice.In(0, 3) == 0 ? -1 : 1);
+  int dh = dice.In(1, 30) * (dice.In(0, 3) == 0 ? -1 : 1);
+  int xs = dice.In(0, sw - 1);
+  int ys = dice.In(0, sh - 1);
+  int ws = dice.In(1, sw - xs);
+  int hs = dice.In(1, sh - ys);
+  if (UsesPattern(rop) && UsesSource(rop)) {
+    // Wine 8 anchors the pattern of a pattern-and-source operation at twice the destination position
+    // (Windows: at the canvas origin); they agree on unmirrored rectangles at multiples of 8.
+    xd = xd / 8 * 8;
+    yd = yd / 8 * 8;
+    dw = dw < 0 ? -dw : dw;
+    dh = dh < 0 ? -dh : dh;
+  }
+  StretchDIBits(dc, xd, yd, dw, dh, xs, ys, ws, hs, source.Bits(), source.Info(), DIB_RGB_COLORS,
+                RopCode(rop));
+}
+
+void RandomStep(Dice &dice, HDC dc, int width, int height) {
+  std::vector<Dib> keep;
+  switch (dice.In(0, 5)) {
+    case 0: {
+      HBRUSH brush = RandomBrush(dice, keep);
+      const RECT r = {dice.In(-5, width), dice.In(-5, height), dice.In(-5, width + 5),
+                      dice.In(-5, height + 5)};
+      FillRect(dc, &r, brush);
+      DeleteObject(brush);
+      break;
+    }
+    case 1: {
+      HBRUSH brush = RandomBrush(dice, keep);
+      HGDIOBJ old = SelectObject(dc, brush);
+      unsigned rop;
+      do rop = static_cast<unsigned>(dice.In(0, 255));
+      while (UsesSource(rop));
+      BitBlt(dc, dice.In(-8, width), dice.In(-8, height), dice.In(-3, 30), dice.In(-3, 30), nullptr, 0, 0,
+             RopCode(rop));
+      SelectObject(dc, old);
+      DeleteObject(brush);
+      break;
+    }
+    case 2: {
+      HBRUSH brush = RandomBrush(dice, keep);
+      HGDIOBJ old = SelectObject(dc, brush);
+      RandomStretch(dice, dc, width, height);
+      SelectObject(dc, old);
+      DeleteObject(brush);
+      break;
+    }
+    case 3: {
+      SetBkMode(dc, dice.In(0, 1) == 0 ? OPAQUE : TRANSPARENT);
+      HPEN pen = CreatePen(kPenStyles[dice.In(0, 6)].style, 1, RGB(dice.In(0, 255), 0, dice.In(0, 255)));
+      HGDIOBJ old = SelectObject(dc, pen);
+      POINT points[6];
+      const int count = dice.In(2, 6);
+      for (int i = 0; i < count; ++i) points[i] = {dice.In(-20, width + 20), dice.In(-20, height + 20)};
+      Polyline(dc, points, count);
+      SelectObject(dc, old);
+      DeleteObject(pen);
+      break;
+    }
+    case 4: {
+      SetBkColor(dc, RGB(dice.In(0, 255), dice.In(0, 255), dice.In(0, 255)));
+      const RECT r = {dice.In(-5, width), dice.In(-5, height), dice.In(-5, width + 5),
+                      dice.In(-5, height + 5)};
+      ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
+      break;
+    }
+    default:
+      SetBkMode(dc, dice.In(0, 1) == 0 ? OPAQUE : TRANSPARENT);
+      HBRUSH brush = RandomBrush(dice, keep);
+      const RECT r = {dice.In(-5, width), dice.In(-5, height), dice.In(-5, width + 5),
+                      dice.In(-5, height + 5)};
+      FillRect(dc, &r, brush);
+      DeleteObject(brush);
+      break;
+  }
+}
+
+void RandomCases(Recorder &rec) {
+  for (uint32_t seed = 1; seed <= 300; ++seed) {
+    Dice dice(seed);
+    const int width = dice.In(1, 40);
+    const int height = dice.In(1, 30);
+    Canvas canvas(width, height, dice.In(0, 3) == 0);
+    canvas.Scatter(seed);
+    for (int steps = dice.In(1, 6); steps > 0; --steps) RandomStep(dice, canvas.Dc(), width, height);
+    canvas.Record(rec, "random/" + Num(static_cast<int>(seed)));
+  }
+}
+
 constexpr struct {
   const char *name;
   void (*run)(Recorder &);
 } kFamilies[] = {
-    {"canvas", CanvasCases},
-    {"canvas", TopDownCases},
-    {"rop-blt", RopBltCases},
-    {"rop-stretch", RopStretchCases},
-    {"rop-brush", RopBrushCases},
-    {"hatch", HatchCases},
-    {"pattern", PatternCases},
-    {"brush-indirect", BrushIndirectCases},
-    {"octants", OctantCases},
-    {"pen", PenStyleCases},
-    {"polyline", PolylineCases},
-    {"line-clip", LineClipCases},
-    {"stretch", StretchCases},
-    {"clip", ClipCases},
-    {"fill", FillCases},
-    {"objects", ObjectCases},
-    {"bad-input", BadInputCases},
+    {"canvas", CanvasCases},      {"canvas", TopDownCases},
+    {"rop-blt", RopBltCases},     {"rop-stretch", RopStretchCases},
+    {"rop-brush", RopBrushCases}, {"hatch", HatchCases},
+    {"pattern", PatternCases},    {"brush-indirect", BrushIndirectCases},
+    {"octants", OctantCases},     {"pen", PenStyleCases},
+    {"polyline", PolylineCases},  {"line-clip", LineClipCases},
+    {"stretch", StretchCases},    {"clip", ClipCases},
+    {"fill", FillCases},          {"objects", ObjectCases},
+    {"bad-input", BadInputCases}, {"random", RandomCases},
 };
 
 }  // namespace
