@@ -1,0 +1,4 @@
+target_sources(platform PRIVATE
+  spooler/printers.cpp
+  spooler/state.cpp
+)
