@@ -7,7 +7,7 @@
 //
 // Output: "GDIREF1\n", then one record per case: u32 name length, name, i32 width, i32 height,
 // i32 stride, u32 byte count, bytes. A pixel record holds the canvas memory as the DIB section lays it
-// out (height < 0: top-down); a value record (stride 0, height 0) holds `width` 32-bit results.
+// out (height < 0: top-down); a value record (width 1, height 0, stride 0) holds one call's 32-bit result.
 
 #include <windows.h>
 
@@ -41,10 +41,7 @@ class Recorder {
     Write(name, width, height, stride, bytes, static_cast<uint32_t>(stride * rows));
   }
 
-  void Values(const std::string &name, const std::vector<int32_t> &values) {
-    Write(name, static_cast<int32_t>(values.size()), 0, 0, values.data(),
-          static_cast<uint32_t>(values.size() * sizeof(int32_t)));
-  }
+  void Value(const std::string &name, int32_t value) { Write(name, 1, 0, 0, &value, sizeof value); }
 
  private:
   void Word(uint32_t v) {
@@ -154,7 +151,7 @@ class Canvas {
       const int stride = (3 * width_ + 3) & ~3;
       rec.Pixels(name, width_, height_, stride, bits_);
     } else {
-      rec.Values(name + "/no-canvas", {0});
+      rec.Value(name + "/no-canvas", 0);
     }
     DeleteObject(bitmap_);
     bitmap_ = nullptr;
@@ -256,19 +253,18 @@ void TopDownCases(Recorder &rec) {
 // ---- raster operations ----
 
 void RopBltCases(Recorder &rec) {
-  std::vector<int32_t> results;
   for (unsigned rop = 0; rop < 256; ++rop) {
     Canvas canvas(40, 24);
     canvas.Scatter(7);
     HBRUSH brush = NoisePatternBrush(11);
     HGDIOBJ old = SelectObject(canvas.Dc(), brush);
-    results.push_back(BitBlt(canvas.Dc(), 3, 5, 29, 15, nullptr, 0, 0, RopCode(rop)) != 0);
+    // A raster operation that needs a source fails without one and draws nothing.
+    rec.Value("rop-blt/result/" + Hex(rop),
+              BitBlt(canvas.Dc(), 3, 5, 29, 15, nullptr, 0, 0, RopCode(rop)) != 0);
     SelectObject(canvas.Dc(), old);
     DeleteObject(brush);
     if (!UsesSource(rop)) canvas.Record(rec, "rop-blt/" + Hex(rop));
   }
-  // A raster operation that needs a source fails without one and draws nothing.
-  rec.Values("rop-blt/results", results);
 }
 
 void RopStretchCases(Recorder &rec) {
@@ -407,17 +403,17 @@ void BrushIndirectCases(Recorder &rec) {
   } kRefused[] = {{BS_PATTERN, 3}, {BS_PATTERN, 0}, {BS_INDEXED, 3}, {BS_PATTERN8X8, 3}, {99, 0}};
   Canvas canvas(24, 16);
   canvas.Scatter(63);
-  std::vector<int32_t> made;
   for (auto b : kRefused) {
     LOGBRUSH lb = {b.style, kInk, b.hatch};
     HBRUSH brush = CreateBrushIndirect(&lb);
-    made.push_back(brush != nullptr);
+    rec.Value("brush-indirect/refused/style" + Num(static_cast<int>(b.style)) + "," +
+                  Num(static_cast<int>(b.hatch)),
+              brush != nullptr);
     if (brush != nullptr) DeleteObject(brush);
     SelectObject(canvas.Dc(), brush);
   }
   BitBlt(canvas.Dc(), 2, 3, 11, 7, nullptr, 0, 0, PATCOPY);
   canvas.Record(rec, "brush-indirect/refused");
-  rec.Values("brush-indirect/refused/results", made);
 }
 
 // ---- pens and lines ----
@@ -536,13 +532,13 @@ void PolylineCases(Recorder &rec) {
   HGDIOBJ old = SelectObject(canvas.Dc(), pen);
   const POINT one[1] = {{3, 3}};
   const POINT same[2] = {{5, 5}, {5, 5}};
-  std::vector<int32_t> results = {Polyline(canvas.Dc(), one, 1) != 0, Polyline(canvas.Dc(), one, 0) != 0,
-                                  Polyline(canvas.Dc(), same, 2) != 0,
-                                  Polyline(canvas.Dc(), nullptr, 0) != 0};
+  rec.Value("polyline/result/one-point", Polyline(canvas.Dc(), one, 1) != 0);
+  rec.Value("polyline/result/no-point", Polyline(canvas.Dc(), one, 0) != 0);
+  rec.Value("polyline/result/same-point", Polyline(canvas.Dc(), same, 2) != 0);
+  rec.Value("polyline/result/null", Polyline(canvas.Dc(), nullptr, 0) != 0);
   SelectObject(canvas.Dc(), old);
   DeleteObject(pen);
   canvas.Record(rec, "polyline/degenerate");
-  rec.Values("polyline/degenerate/results", results);
 }
 
 // Lines that leave the canvas keep the pixels (and the dash phase) they would have unclipped.
@@ -699,16 +695,16 @@ void FillCases(Recorder &rec) {
     // The opaque rectangle fill leaves its colour as the background colour for what follows.
     Canvas canvas(32, 24);
     canvas.Scatter(107);
-    std::vector<int32_t> results;
-    results.push_back(static_cast<int32_t>(GetBkColor(canvas.Dc())));
-    results.push_back(GetBkMode(canvas.Dc()));
+    rec.Value("fill/result/initial-GetBkColor", static_cast<int32_t>(GetBkColor(canvas.Dc())));
+    rec.Value("fill/result/initial-GetBkMode", GetBkMode(canvas.Dc()));
     const RECT rects[] = {{2, 3, 9, 8}, {-4, 14, 6, 30}, {20, 10, 14, 4}, {10, 10, 10, 14}};
     COLORREF colours[] = {RGB(1, 2, 3), RGB(250, 128, 0), RGB(0, 90, 255), RGB(33, 66, 99)};
     for (int i = 0; i < 4; ++i) {
-      results.push_back(static_cast<int32_t>(SetBkColor(canvas.Dc(), colours[i])));
-      results.push_back(ExtTextOutW(canvas.Dc(), 0, 0, ETO_OPAQUE, &rects[i], nullptr, 0, nullptr) != 0);
+      rec.Value("fill/result/SetBkColor" + Num(i), static_cast<int32_t>(SetBkColor(canvas.Dc(), colours[i])));
+      rec.Value("fill/result/ExtTextOutW" + Num(i),
+                ExtTextOutW(canvas.Dc(), 0, 0, ETO_OPAQUE, &rects[i], nullptr, 0, nullptr) != 0);
     }
-    results.push_back(static_cast<int32_t>(GetBkColor(canvas.Dc())));
+    rec.Value("fill/result/GetBkColor", static_cast<int32_t>(GetBkColor(canvas.Dc())));
     HBRUSH hatch = CreateHatchBrush(HS_CROSS, kInk);
     const RECT after = {12, 14, 31, 23};
     FillRect(canvas.Dc(), &after, hatch);
@@ -719,7 +715,6 @@ void FillCases(Recorder &rec) {
     DeleteObject(pen);
     DeleteObject(hatch);
     canvas.Record(rec, "fill/ExtTextOut-opaque");
-    rec.Values("fill/ExtTextOut-opaque/results", results);
   }
 }
 
@@ -729,25 +724,23 @@ void ObjectCases(Recorder &rec) {
   Canvas canvas(24, 16);
   canvas.Scatter(109);
   HDC dc = canvas.Dc();
-  std::vector<int32_t> results;
   HBRUSH first = CreateSolidBrush(RGB(0, 0, 255));
   HBRUSH second = CreateHatchBrush(HS_VERTICAL, RGB(0, 255, 0));
   HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 0, 0));
   HGDIOBJ original = SelectObject(dc, first);
-  results.push_back(original != nullptr);
+  rec.Value("objects/result/first-brush", original != nullptr);
   // SelectObject hands back the previous object of the same kind only.
-  results.push_back(SelectObject(dc, pen) != nullptr);
-  results.push_back(SelectObject(dc, second) == first);
-  results.push_back(SelectObject(dc, first) == second);
+  rec.Value("objects/result/first-pen", SelectObject(dc, pen) != nullptr);
+  rec.Value("objects/result/brush-after-pen", SelectObject(dc, second) == first);
+  rec.Value("objects/result/brush-again", SelectObject(dc, first) == second);
   // The selected brush survives DeleteObject and keeps drawing.
   DeleteObject(first);
   BitBlt(dc, 2, 2, 8, 8, nullptr, 0, 0, PATCOPY);
-  results.push_back(SelectObject(dc, second) == first);
+  rec.Value("objects/result/deleted-while-selected", SelectObject(dc, second) == first);
   BitBlt(dc, 12, 2, 8, 8, nullptr, 0, 0, PATCOPY);
-  results.push_back(SelectObject(dc, original) == second);
-  results.push_back(DeleteObject(second) != 0);
+  rec.Value("objects/result/original-back", SelectObject(dc, original) == second);
+  rec.Value("objects/result/delete-deselected", DeleteObject(second) != 0);
   canvas.Record(rec, "objects/select-delete");
-  rec.Values("objects/select-delete/results", results);
 }
 
 // ---- bad input: GDI's failure results, nothing drawn outside the canvas ----
@@ -766,27 +759,30 @@ void BadInputCases(Recorder &rec) {
   FillRect(dc, &spots[1], nullptr);
   FillRect(dc, &spots[2], deleted);
   const POINT line[2] = {{16, 1}, {20, 5}};
-  std::vector<int32_t> results = {
-      BitBlt(nullptr, 21, 1, 4, 4, nullptr, 0, 0, PATCOPY) != 0,
-      StretchDIBits(nullptr, 26, 1, 4, 4, 0, 0, 4, 4, source.Bits(), source.Info(), DIB_RGB_COLORS, SRCCOPY),
-      StretchDIBits(dc, 31, 1, 4, 4, 0, 0, 4, 4, source.Bits(), nullptr, DIB_RGB_COLORS, SRCCOPY),
-      StretchDIBits(dc, 1, 6, 4, 4, 0, 0, 0, 4, source.Bits(), source.Info(), DIB_RGB_COLORS, SRCCOPY),
-      StretchDIBits(dc, 6, 6, 4, 4, 0, 0, 4, 4, nullptr, source.Info(), DIB_RGB_COLORS, SRCCOPY) != 0,
-      StretchDIBits(dc, 11, 6, 1 << 28, 1 << 28, 0, 0, 4, 4, source.Bits(), source.Info(), DIB_RGB_COLORS,
-                    SRCCOPY) != 0,
-      Polyline(nullptr, line, 2) != 0,
-      Polyline(dc, line, -1) != 0,
-      SelectObject(nullptr, brush) != nullptr,
-      SelectObject(dc, nullptr) != nullptr,
-      SelectObject(dc, deleted) != nullptr,
-      DeleteObject(nullptr) != 0,
-      DeleteObject(deleted) != 0,
-      DeleteDC(nullptr) != 0,
-      CreateHatchBrush(-1, kInk) != nullptr,
-      SetBkMode(dc, 0),
-      SetBkMode(dc, 3),
-      GetBkMode(dc),
-  };
+  const std::string r = "bad-input/result/";
+  rec.Value(r + "BitBlt-null-dc", BitBlt(nullptr, 21, 1, 4, 4, nullptr, 0, 0, PATCOPY) != 0);
+  rec.Value(r + "StretchDIBits-null-dc", StretchDIBits(nullptr, 26, 1, 4, 4, 0, 0, 4, 4, source.Bits(),
+                                                       source.Info(), DIB_RGB_COLORS, SRCCOPY));
+  rec.Value(r + "StretchDIBits-null-info",
+            StretchDIBits(dc, 31, 1, 4, 4, 0, 0, 4, 4, source.Bits(), nullptr, DIB_RGB_COLORS, SRCCOPY));
+  rec.Value(r + "StretchDIBits-empty-source",
+            StretchDIBits(dc, 1, 6, 4, 4, 0, 0, 0, 4, source.Bits(), source.Info(), DIB_RGB_COLORS, SRCCOPY));
+  rec.Value(r + "StretchDIBits-null-bits",
+            StretchDIBits(dc, 6, 6, 4, 4, 0, 0, 4, 4, nullptr, source.Info(), DIB_RGB_COLORS, SRCCOPY) != 0);
+  rec.Value(r + "StretchDIBits-huge", StretchDIBits(dc, 11, 6, 1 << 28, 1 << 28, 0, 0, 4, 4, source.Bits(),
+                                                    source.Info(), DIB_RGB_COLORS, SRCCOPY) != 0);
+  rec.Value(r + "Polyline-null-dc", Polyline(nullptr, line, 2) != 0);
+  rec.Value(r + "Polyline-negative-count", Polyline(dc, line, -1) != 0);
+  rec.Value(r + "SelectObject-null-dc", SelectObject(nullptr, brush) != nullptr);
+  rec.Value(r + "SelectObject-null", SelectObject(dc, nullptr) != nullptr);
+  rec.Value(r + "SelectObject-deleted", SelectObject(dc, deleted) != nullptr);
+  rec.Value(r + "DeleteObject-null", DeleteObject(nullptr) != 0);
+  rec.Value(r + "DeleteObject-deleted", DeleteObject(deleted) != 0);
+  rec.Value(r + "DeleteDC-null", DeleteDC(nullptr) != 0);
+  rec.Value(r + "CreateHatchBrush-negative", CreateHatchBrush(-1, kInk) != nullptr);
+  rec.Value(r + "SetBkMode-0", SetBkMode(dc, 0));
+  rec.Value(r + "SetBkMode-3", SetBkMode(dc, 3));
+  rec.Value(r + "GetBkMode", GetBkMode(dc));
   // Empty and inverted sizes draw nothing; a blit far off the canvas succeeds and draws nothing.
   BitBlt(dc, 1, 11, 0, 4, nullptr, 0, 0, PATCOPY);
   BitBlt(dc, 9, 14, -2, -2, nullptr, 0, 0, PATCOPY);
@@ -796,10 +792,8 @@ void BadInputCases(Recorder &rec) {
   StretchDIBits(dc, 16, 11, 0, 4, 0, 0, 4, 4, source.Bits(), source.Info(), DIB_RGB_COLORS, SRCCOPY);
   DeleteObject(brush);
   canvas.Record(rec, "bad-input/canvas");
-  rec.Values("bad-input/results", results);
 
   // Canvases that cannot exist.
-  std::vector<int32_t> sections;
   constexpr struct {
     int width, height, bitCount;
   } kHeaders[] = {{0, 4, 24}, {4, 0, 24}, {-4, 4, 24}, {4, 4, 7}, {0x7FFFFFFF, 0x7FFFFFFF, 24}};
@@ -812,11 +806,12 @@ void BadInputCases(Recorder &rec) {
     info.bmiHeader.biBitCount = static_cast<WORD>(h.bitCount);
     void *bits = reinterpret_cast<void *>(1);
     HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    sections.push_back(bitmap != nullptr);
-    sections.push_back(bits == nullptr);
+    const std::string name =
+        "bad-input/CreateDIBSection/" + Num(h.width) + "x" + Num(h.height) + "x" + Num(h.bitCount);
+    rec.Value(name + "/made", bitmap != nullptr);
+    rec.Value(name + "/bits-cleared", bits == nullptr);
     if (bitmap != nullptr) DeleteObject(bitmap);
   }
-  rec.Values("bad-input/CreateDIBSection", sections);
 }
 
 // ---- seeded random sequences: each case is named by its seed and can be drawn again alone ----
