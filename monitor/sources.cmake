@@ -3,6 +3,7 @@
 add_library(DovaMonCore STATIC
   entry/JobContext.cpp
   entry/MonitorState.cpp
+  entry/WriteDispatch.cpp
   status/MessageCatalog.cpp
   stream/DisplayList.cpp
   stream/JobStream.cpp

@@ -2,7 +2,6 @@
 
 #include "entry/MonitorState.h"
 #include "stream/DisplayList.h"
-#include "stream/Pipeline.h"
 
 #include <new>
 
@@ -91,16 +90,6 @@ JobContext* CreateJobContext(HANDLE printer) {
     return nullptr;
   }
   return context;
-}
-
-BOOL DispatchWrite(JobContext& context, const BYTE* buffer, DWORD size) {
-  context.inputCursor = buffer;
-  context.inputLeft = size;
-  if (!context.headerSeen) {
-    if (!AppendHeaderBytes(context)) return TRUE;
-    context.headerSeen = 1;
-  }
-  return Run(context);
 }
 
 // Also tears down a context whose start failed half-way, so every step checks what exists.
