@@ -1,6 +1,10 @@
 target_sources(platform PRIVATE
   kernel/error.cpp
   kernel/handles.cpp
+  kernel/scheduler.cpp
+  kernel/sync.cpp
+  kernel/thread.cpp
+  kernel/clock.cpp
   kernel/text.cpp
   kernel/file.cpp
 )
