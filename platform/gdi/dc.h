@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <vector>
@@ -21,6 +22,9 @@ class GdiObject {
   explicit GdiObject(ObjectKind kind) : kind(kind) {}
   virtual ~GdiObject() = default;
   const ObjectKind kind;
+  // How many device contexts hold the object selected. A selected object cannot be deleted.
+  std::atomic<int> selectCount{0};
+  HGDIOBJ handle = nullptr;  // set when the object enters the table
 };
 
 // Pixels of a bitmap: 24 bits per pixel, blue, green, red. Rows are kept in memory bottom-up or top-down;
@@ -45,7 +49,6 @@ class BitmapObject : public GdiObject {
   Surface surface;
   std::unique_ptr<BYTE[]> storage;  // owns surface.bits
   bool isDibSection = false;
-  int selectedInto = 0;  // number of device contexts holding it (0 or 1, as GDI allows)
 };
 
 // A cosmetic pen. Styles are PS_* values (PS_STYLE_MASK part); width is as given (the layer draws every
@@ -56,7 +59,6 @@ class PenObject : public GdiObject {
   UINT style = PS_SOLID;
   int width = 1;
   COLORREF color = 0;
-  int selectedInto = 0;
 };
 
 enum class BrushKind { solid, hollow, hatched, pattern };
@@ -72,7 +74,6 @@ class BrushObject : public GdiObject {
   int patternWidth = 0;
   int patternHeight = 0;
   std::vector<BYTE> pattern;  // patternHeight rows of patternWidth * 3 bytes, blue, green, red, top row first
-  int selectedInto = 0;
 };
 
 class RegionObject : public GdiObject {
@@ -94,6 +95,7 @@ class DcObject : public GdiObject {
   int stretchMode = BLACKONWHITE;
   POINT brushOrigin = {0, 0};
 
+  // The pixels drawing calls write to; only valid on a context from LookupDrawingDc.
   const Surface &Target() const { return bitmap->surface; }
 };
 
@@ -115,8 +117,15 @@ std::shared_ptr<T> LookupObjectAs(HGDIOBJ handle) {
 
 inline std::shared_ptr<DcObject> LookupDc(HDC hdc) { return LookupObjectAs<DcObject>(hdc); }
 
-// The handle of an object that is in the table, or NULL.
-HGDIOBJ HandleOf(const GdiObject *object);
+// A context that drawing calls can draw on: a memory context (with the stock 1 x 1 bitmap or a selected
+// one). The display context has no pixels in the stand-in; drawing on it fails with
+// ERROR_CALL_NOT_IMPLEMENTED. Invalid handles fail with ERROR_INVALID_HANDLE.
+std::shared_ptr<DcObject> LookupDrawingDc(HDC hdc);
+
+// Takes the object out of the table (its memory goes with the last reference). Fails, keeping the object,
+// when the handle is not live or, with keepIfSelected, when the object is selected into a context.
+bool RemoveObject(HGDIOBJ handle, bool keepIfSelected);
+bool IsStockObject(const GdiObject *object);
 
 // Stock objects shared by every context: the black pen and white brush a fresh context starts with
 // (GDI's BLACK_PEN and WHITE_BRUSH) and the 1 x 1 monochrome-like default bitmap. They are never deleted.
