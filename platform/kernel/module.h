@@ -1,13 +1,18 @@
-// Modules of the process as the rest of the stand-in sees them (LoadLibrary and friends are the
-// Windows face of the same table).
+// What the rest of the stand-in needs to know about the modules of the process (the resource
+// functions of platform/user read a module's tables through its exported symbols).
 #pragma once
 
 #include <windows.h>
 
 namespace platform::kernel {
 
-// The address of an exported symbol of a loaded module, looked up in that module first; NULL hModule
-// is the program itself. nullptr when the module is not loaded or does not define the symbol.
-void* ModuleSymbol(HMODULE hModule, const char* name);
+// The address of the symbol `name` that `module` itself exports (NULL: the program), or nullptr when
+// the module is not loaded or does not export it. Symbols of the libraries a module depends on are not
+// the module's own and are not found.
+DECLSPEC_EXPORT void* ModuleSymbol(HMODULE module, const char* name);
+
+// The module (its HMODULE, the base address it is loaded at) that holds an address of code or data,
+// or NULL when no loaded module holds it.
+DECLSPEC_EXPORT HMODULE ModuleOfAddress(const void* address);
 
 }  // namespace platform::kernel

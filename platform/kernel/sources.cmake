@@ -5,6 +5,7 @@ target_sources(platform PRIVATE
   kernel/sync.cpp
   kernel/thread.cpp
   kernel/clock.cpp
+  kernel/module.cpp
   kernel/text.cpp
   kernel/file.cpp
 )
