@@ -1,5 +1,6 @@
 target_sources(platform PRIVATE
   user/messagebox.cpp
+  user/resources.cpp
   user/ui_log.cpp
   user/windows.cpp
   user/wsprintf.cpp
