@@ -8,4 +8,7 @@ target_sources(platform PRIVATE
   kernel/module.cpp
   kernel/text.cpp
   kernel/file.cpp
+  kernel/nls.cpp
+  kernel/sysinfo.cpp
+  kernel/profile.cpp
 )
