@@ -26,9 +26,11 @@ struct Band {
   WORD height = 0;
   DWORD payloadSize = 0;
 
-  // The payload while it arrives; released once the records are split out. NULL while a payload that
-  // could not be allocated is being skipped.
+  // The payload while it arrives; released once the records are split out. It grows with the bytes
+  // that actually arrive rather than trusting payloadSize up front.
   BYTE* payload = nullptr;
+  DWORD payloadCapacity = 0;
+  DWORD payloadDropped = 0;  // it could not be held: the rest is counted down unread
   Band* next = nullptr;
   BandRecord* records = nullptr;
 

@@ -91,25 +91,55 @@ bool ReadBandHeader(JobContext& context) {
   band.dirtyTop = band.bandEnd;
   band.dirtyBottom = band.bandTop;
 
-  // A payload that cannot be held is still counted down byte by byte, so the stream stays in step;
-  // the band then ends up without records.
   delete[] band.payload;
-  band.payload = band.payloadSize ? new (std::nothrow) BYTE[band.payloadSize] : nullptr;
-  band.payloadCursor = band.payload;
+  band.payload = band.payloadCursor = nullptr;
+  band.payloadCapacity = 0;
+  band.payloadDropped = 0;
   band.payloadLeft = band.payloadSize;
   return true;
 }
 
+namespace {
+
+constexpr DWORD kFirstPayloadChunk = 64 * 1024;
+
+// Makes room for `more` bytes after what the payload holds, growing it geometrically up to
+// payloadSize. A payload that cannot be held is dropped: its bytes are still counted down, so the
+// stream stays in step, and the band ends up without records.
+void ReservePayload(Band& band, DWORD more) {
+  if (band.payloadDropped) return;
+  const DWORD held = band.payloadSize - band.payloadLeft;
+  if (band.payloadCapacity - held >= more) return;
+  const DWORD doubled = band.payloadCapacity > band.payloadSize / 2
+                            ? band.payloadSize
+                            : std::max(band.payloadCapacity * 2, kFirstPayloadChunk);
+  const DWORD capacity = std::min(std::max(doubled, held + more), band.payloadSize);
+
+  BYTE* grown = new (std::nothrow) BYTE[capacity];
+  if (grown && held) std::memcpy(grown, band.payload, held);
+  delete[] band.payload;
+  band.payload = grown;
+  band.payloadCursor = grown ? grown + held : nullptr;
+  band.payloadCapacity = grown ? capacity : 0;
+  band.payloadDropped = grown ? 0 : 1;
+}
+
+}  // namespace
+
 Band* ReadPayload(JobContext& context) {
   Band& band = *context.bandList->tail;
-  const DWORD n = Take(context, band.payloadCursor, band.payloadLeft);
-  if (band.payloadCursor) band.payloadCursor += n;
+  const DWORD n = std::min(context.inputLeft, band.payloadLeft);
+  ReservePayload(band, n);
+  Take(context, band.payloadDropped ? nullptr : band.payloadCursor, n);
+  if (!band.payloadDropped) band.payloadCursor += n;
   band.payloadLeft -= n;
   if (band.payloadLeft > 0) return nullptr;
 
-  if (band.payload) SplitPayload(band, std::span<const BYTE>(band.payload, band.payloadSize));
+  if (!band.payloadDropped) SplitPayload(band, std::span<const BYTE>(band.payload, band.payloadSize));
   delete[] band.payload;
   band.payload = band.payloadCursor = nullptr;
+  band.payloadCapacity = 0;
+  band.payloadDropped = 0;
   context.bandList->bandCounter -= 1;
   return &band;
 }

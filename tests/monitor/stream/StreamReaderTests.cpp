@@ -235,15 +235,31 @@ INSTANTIATE_TEST_SUITE_P(
         MalformedCase{"LengthJustFits", Payload({{103, Bytes(300, 0xAB)}}), {{103, Bytes(300, 0xAB)}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(StreamReaders, PayloadTooLargeToHoldIsCountedDownWithoutReadingIt) {
+// A payload size is not trusted before its bytes arrive: memory follows what was actually sent.
+TEST_F(StreamReaders, HugePayloadSizeHoldsOnlyTheBytesThatArrived) {
   const Bytes stream = JobStreamBuilder().Header().BandCount(1).BandHeader(0, 32, 100, 0xFFFFFFF0).bytes();
   Feed(stream);
-  ASSERT_EQ(Tail().payload, nullptr);
-  const Bytes chunk(4096, 0x55);
+  EXPECT_EQ(Tail().payloadCapacity, 0u);
+  const Bytes chunk(50000, 0x55);
   for (int i = 0; i < 4; ++i) FeedPiece(chunk);
-  EXPECT_EQ(Tail().payloadLeft, 0xFFFFFFF0u - 4 * 4096);
-  EXPECT_EQ(Tail().records, nullptr);
+  EXPECT_EQ(Tail().payloadLeft, 0xFFFFFFF0u - 200000);
+  EXPECT_GE(Tail().payloadCapacity, 200000u);
+  EXPECT_LE(Tail().payloadCapacity, 2 * 200000u);
+  EXPECT_EQ(std::count(Tail().payload, Tail().payload + 200000, 0x55), 200000);
   EXPECT_EQ(context_.bandList->bandCounter, 1);
+}
+
+// A payload that grows across many pieces comes out whole.
+TEST_F(StreamReaders, LargePayloadSplitsAfterGrowing) {
+  Bytes big(300000);
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 7);
+  const Bytes payload = Payload({{80, big}, {4, {1}}});
+  const Bytes stream = JobStreamBuilder().Header().BandCount(2).Band(0, 32, 100, payload).bytes();
+  Feed(stream, {126, 12, 1, 70000, 70000, 70000});
+  const ListView view = View();
+  ASSERT_EQ(view.bands.size(), 2u);
+  const std::vector<RecordView> expected = {{80, big}, {4, {1}}};
+  EXPECT_EQ(view.bands[0].records, expected);
 }
 
 // One stream of two pages, a page count of 0 between them, a malformed band and an unfinished last
