@@ -103,8 +103,16 @@ std::mutex& SchedulerLock() { return TheScheduler().lock; }
 
 std::shared_ptr<ThreadObject> CurrentThreadObject() {
   if (holderGone) {
-    // Static destructors running after this thread's own end: an untracked stand-in.
-    return std::make_shared<ThreadObject>(0, false);
+    // Static destructors that run after this thread's own end (the main thread's, at exit) still wait
+    // and signal: they get a second object, tracked like any other and kept until the process ends.
+    static thread_local std::shared_ptr<ThreadObject>* afterEnd = nullptr;
+    if (afterEnd == nullptr) {
+      afterEnd = new std::shared_ptr<ThreadObject>(std::make_shared<ThreadObject>(NewThreadId(), false));
+      Scheduler& s = TheScheduler();
+      std::lock_guard lock(s.lock);
+      Track(s, **afterEnd);
+    }
+    return *afterEnd;
   }
   if (!current.object) {
     auto thread = std::make_shared<ThreadObject>(NewThreadId(), false);

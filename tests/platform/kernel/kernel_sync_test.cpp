@@ -319,9 +319,10 @@ TEST_F(SyncTest, StackSizesFollowWindowsReserveRules) {
                       StackCase{0x28000, STACK_SIZE_PARAM_IS_A_RESERVATION, 0x30000}}) {
     size_t size = 0;
     Join(Thread(ReportStackSize, &size, c.flags, c.requested));
-    // The C library may hand a finished thread's larger stack to a new thread, never a smaller one.
+    // The C library may hand a finished thread's stack of up to four times the size (and a guard page)
+    // to a new thread, never a smaller one; a size left to the host's default (8 MiB) shows too.
     EXPECT_GE(size, c.expected) << std::hex << c.requested;
-    EXPECT_LT(size, 4 * c.expected + 1) << std::hex << c.requested;
+    EXPECT_LE(size, 4 * c.expected + 0x10000) << std::hex << c.requested;
   }
 }
 
