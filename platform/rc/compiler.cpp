@@ -118,7 +118,7 @@ struct Dialog {
   uint32_t helpId = 0, exStyle = 0;
   std::optional<uint32_t> style;
   std::optional<std::u16string> caption;
-  NameOrOrdinal menu{0, {}}, windowClass{0, {}};
+  NameOrOrdinal menu, windowClass;  // none: the template holds an empty string
   bool hasFont = false;
   uint16_t pointSize = 0, weight = 0;
   uint8_t italic = 0, charset = 1;

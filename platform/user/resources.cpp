@@ -5,8 +5,6 @@
 
 #include <platform/resources.h>
 
-#include <dlfcn.h>
-
 #include <optional>
 #include <span>
 #include <string>
@@ -16,21 +14,11 @@
 #include "kernel/text.h"
 #include "machine/machine.h"
 
-namespace platform::kernel {
-// Weak until the module table provides it, so that the program's own resources work meanwhile.
-void* ModuleSymbol(HMODULE hModule, const char* name) __attribute__((weak));
-}  // namespace platform::kernel
-
 namespace platform::user {
 namespace {
 
 std::span<const ResourceEntry> TableOf(HMODULE module) {
-  void* symbol = nullptr;
-  if (kernel::ModuleSymbol != nullptr) {
-    symbol = kernel::ModuleSymbol(module, ORVELLA_RESOURCE_TABLE_SYMBOL);
-  } else if (module == nullptr) {
-    symbol = dlsym(RTLD_DEFAULT, ORVELLA_RESOURCE_TABLE_SYMBOL);
-  }
+  void* symbol = kernel::ModuleSymbol(module, ORVELLA_RESOURCE_TABLE_SYMBOL);
   if (symbol == nullptr) return {};
   const auto* table = static_cast<const ResourceTable*>(symbol);
   return {table->entries, table->count};
