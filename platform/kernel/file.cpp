@@ -96,6 +96,15 @@ HANDLE OpenDevice(std::u16string_view path, DWORD access) {
   return opener(path, access);
 }
 
+// Every transfer of ours completes before the call returns, as a synchronous one on Windows does:
+// the OVERLAPPED tells its result and its event is signalled.
+void CompleteOverlapped(LPOVERLAPPED overlapped, DWORD done) {
+  if (!overlapped) return;
+  overlapped->Internal = 0;  // STATUS_SUCCESS
+  overlapped->InternalHigh = done;
+  if (overlapped->hEvent) SetEvent(overlapped->hEvent);
+}
+
 }  // namespace
 
 void SetDeviceOpener(DeviceOpener opener) {
@@ -211,7 +220,7 @@ WINBASEAPI BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBy
     done += static_cast<DWORD>(n);
   }
   if (lpNumberOfBytesRead) *lpNumberOfBytesRead = done;
-  if (lpOverlapped) lpOverlapped->InternalHigh = done;
+  kernel::CompleteOverlapped(lpOverlapped, done);
   return TRUE;
 }
 
@@ -247,7 +256,7 @@ WINBASEAPI BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOf
     done += static_cast<DWORD>(n);
   }
   if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = done;
-  if (lpOverlapped) lpOverlapped->InternalHigh = done;
+  kernel::CompleteOverlapped(lpOverlapped, done);
   return TRUE;
 }
 

@@ -21,9 +21,10 @@ DECLSPEC_EXPORT std::string ToUtf8(std::u16string_view text);
 DECLSPEC_EXPORT size_t Length(LPCWSTR text);
 
 // Conversions in a given code page (1252, 950, 65001 for UTF-8, any other that the host's iconv
-// knows). Decode turns each undecodable byte sequence into '?' and sets `invalid`; Encode writes
-// `defaultChar` for each character the code page cannot hold and sets `usedDefault`. Both answer false
-// for a code page that is not supported.
+// knows). Decode turns each undecodable byte sequence into '?' (U+FFFD in UTF-8, as Windows does) and
+// sets `invalid`; Encode writes `defaultChar` for each character the code page cannot hold and sets
+// `usedDefault` (UTF-8 holds everything; a lone surrogate becomes U+FFFD). Both answer false for a
+// code page that is not supported.
 DECLSPEC_EXPORT bool IsSupportedCodePage(UINT codePage);
 DECLSPEC_EXPORT bool Decode(UINT codePage, std::string_view bytes, std::u16string& text, bool& invalid);
 DECLSPEC_EXPORT bool Encode(UINT codePage, std::u16string_view text, std::string_view defaultChar, std::string& bytes,

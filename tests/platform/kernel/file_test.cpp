@@ -139,11 +139,16 @@ TEST_F(FileTest, ReadWriteSeekAndSize) {
   EXPECT_EQ(GetFileSize(file, nullptr), 13u);
   EXPECT_EQ(HostFileText(u"C:\\data.bin"), std::string("0123456789\0\0Z", 13));
 
-  // An OVERLAPPED names the offset.
+  // An OVERLAPPED names the offset, and its event tells the transfer is done.
   OVERLAPPED at{};
   at.Offset = 4;
+  at.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_NE(at.hEvent, nullptr);
   ASSERT_TRUE(ReadFile(file, buffer, 3, &done, &at));
   EXPECT_EQ(std::string(buffer, done), "456");
+  EXPECT_EQ(at.InternalHigh, 3u);
+  EXPECT_EQ(WaitForSingleObject(at.hEvent, 0), WAIT_OBJECT_0);
+  CloseHandle(at.hEvent);
   EXPECT_TRUE(CloseHandle(file));
 }
 
@@ -243,6 +248,9 @@ TEST_F(FileTest, DirectoriesCopiesAndDeletes) {
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
   SetLastError(kPoison);
   EXPECT_FALSE(DeleteFileA("C:\\WINDOWS\\system32\\DovaMon.dll"));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  SetLastError(kPoison);
+  EXPECT_FALSE(CreateDirectoryA("C:\\WINDOWS\\system32\\new", nullptr));
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
   EXPECT_EQ(GetFileAttributesA("C:\\WINDOWS\\system32\\DovaMon.dll"),
             DWORD(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY));
