@@ -198,6 +198,40 @@ HBRUSH NoisePatternBrush(uint32_t seed) {
   return brush;
 }
 
+// Pens and lines go through these three, so that our build can leave them out while the raster layer
+// has no lines yet: the cases that draw lines then differ from the reference, and families that are all
+// lines are not drawn at all, and the comparison says so.
+#ifndef GDI_REFERENCE_LINES
+#define GDI_REFERENCE_LINES 1
+#endif
+
+HPEN MakePen(int style, int width, COLORREF colour) {
+#if GDI_REFERENCE_LINES
+  return CreatePen(style, width, colour);
+#else
+  (void)style, (void)width, (void)colour;
+  return nullptr;
+#endif
+}
+
+HPEN MakePenIndirect(const LOGPEN *pen) {
+#if GDI_REFERENCE_LINES
+  return CreatePenIndirect(pen);
+#else
+  (void)pen;
+  return nullptr;
+#endif
+}
+
+BOOL DrawPolyline(HDC dc, const POINT *points, int count) {
+#if GDI_REFERENCE_LINES
+  return Polyline(dc, points, count);
+#else
+  (void)dc, (void)points, (void)count;
+  return FALSE;
+#endif
+}
+
 constexpr COLORREF kInk = RGB(200, 20, 90);
 constexpr COLORREF kBackground = RGB(10, 200, 30);
 
@@ -240,10 +274,10 @@ void TopDownCases(Recorder &rec) {
                   0x00B8074A);
     SelectObject(canvas.Dc(), oldBrush);
     DeleteObject(pattern);
-    HPEN pen = CreatePen(PS_DASHDOT, 1, kInk);
+    HPEN pen = MakePen(PS_DASHDOT, 1, kInk);
     HGDIOBJ oldPen = SelectObject(canvas.Dc(), pen);
     const POINT points[] = {{1, 22}, {38, 1}, {30, 23}};
-    Polyline(canvas.Dc(), points, 3);
+    DrawPolyline(canvas.Dc(), points, 3);
     SelectObject(canvas.Dc(), oldPen);
     DeleteObject(pen);
     canvas.Record(rec, std::string("canvas/drawing/") + (topDown ? "top-down" : "bottom-up"));
@@ -431,7 +465,7 @@ constexpr struct {
 
 void Line(HDC dc, int x0, int y0, int x1, int y1) {
   const POINT points[2] = {{x0, y0}, {x1, y1}};
-  Polyline(dc, points, 2);
+  DrawPolyline(dc, points, 2);
 }
 
 // Lines from a centre to every point of a square around it: every octant, the axes, the diagonals and
@@ -454,7 +488,7 @@ void OctantCases(Recorder &rec) {
   for (bool inwards : {false, true}) {
     for (int step : {3, 5}) {
       Canvas canvas(64, 64);
-      HPEN pen = CreatePen(PS_SOLID, 1, kInk);
+      HPEN pen = MakePen(PS_SOLID, 1, kInk);
       HGDIOBJ old = SelectObject(canvas.Dc(), pen);
       Star(canvas.Dc(), 32, 32, 30, step, inwards);
       SelectObject(canvas.Dc(), old);
@@ -471,7 +505,7 @@ void OctantCases(Recorder &rec) {
                              {-2, -11}, {12, 5},  {-12, -5}, {5, 12},   {-5, -12}};
   for (POINT e : kEnds) {
     Canvas canvas(32, 32);
-    HPEN pen = CreatePen(PS_SOLID, 1, kInk);
+    HPEN pen = MakePen(PS_SOLID, 1, kInk);
     HGDIOBJ old = SelectObject(canvas.Dc(), pen);
     Line(canvas.Dc(), 15, 15, 15 + e.x, 15 + e.y);
     SelectObject(canvas.Dc(), old);
@@ -488,7 +522,7 @@ void PenStyleCases(Recorder &rec) {
         SetBkColor(canvas.Dc(), kBackground);
         SetBkMode(canvas.Dc(), mode);
         LOGPEN lp = {static_cast<UINT>(s.style), {1, 0}, kInk};
-        HPEN pen = maker == 0 ? CreatePen(s.style, 1, kInk) : CreatePenIndirect(&lp);
+        HPEN pen = maker == 0 ? MakePen(s.style, 1, kInk) : MakePenIndirect(&lp);
         HGDIOBJ old = SelectObject(canvas.Dc(), pen);
         Star(canvas.Dc(), 32, 32, 30, 7, false);
         SelectObject(canvas.Dc(), old);
@@ -500,7 +534,7 @@ void PenStyleCases(Recorder &rec) {
   }
   // Width 0 is a one-pixel cosmetic pen as well.
   Canvas canvas(32, 32);
-  HPEN pen = CreatePen(PS_DASHDOT, 0, kInk);
+  HPEN pen = MakePen(PS_DASHDOT, 0, kInk);
   HGDIOBJ old = SelectObject(canvas.Dc(), pen);
   Star(canvas.Dc(), 16, 16, 14, 5, true);
   SelectObject(canvas.Dc(), old);
@@ -518,9 +552,9 @@ void PolylineCases(Recorder &rec) {
       Canvas canvas(48, 48);
       SetBkColor(canvas.Dc(), kBackground);
       SetBkMode(canvas.Dc(), mode);
-      HPEN pen = CreatePen(s.style, 1, kInk);
+      HPEN pen = MakePen(s.style, 1, kInk);
       HGDIOBJ old = SelectObject(canvas.Dc(), pen);
-      Polyline(canvas.Dc(), kZigzag, kCount);
+      DrawPolyline(canvas.Dc(), kZigzag, kCount);
       SelectObject(canvas.Dc(), old);
       DeleteObject(pen);
       canvas.Record(rec, std::string("polyline/") + s.name + (mode == OPAQUE ? "/opaque" : "/transparent"));
@@ -528,14 +562,14 @@ void PolylineCases(Recorder &rec) {
   }
   // Degenerate point lists: what is drawn and what is returned.
   Canvas canvas(16, 16);
-  HPEN pen = CreatePen(PS_SOLID, 1, kInk);
+  HPEN pen = MakePen(PS_SOLID, 1, kInk);
   HGDIOBJ old = SelectObject(canvas.Dc(), pen);
   const POINT one[1] = {{3, 3}};
   const POINT same[2] = {{5, 5}, {5, 5}};
-  rec.Value("polyline/result/one-point", Polyline(canvas.Dc(), one, 1) != 0);
-  rec.Value("polyline/result/no-point", Polyline(canvas.Dc(), one, 0) != 0);
-  rec.Value("polyline/result/same-point", Polyline(canvas.Dc(), same, 2) != 0);
-  rec.Value("polyline/result/null", Polyline(canvas.Dc(), nullptr, 0) != 0);
+  rec.Value("polyline/result/one-point", DrawPolyline(canvas.Dc(), one, 1) != 0);
+  rec.Value("polyline/result/no-point", DrawPolyline(canvas.Dc(), one, 0) != 0);
+  rec.Value("polyline/result/same-point", DrawPolyline(canvas.Dc(), same, 2) != 0);
+  rec.Value("polyline/result/null", DrawPolyline(canvas.Dc(), nullptr, 0) != 0);
   SelectObject(canvas.Dc(), old);
   DeleteObject(pen);
   canvas.Record(rec, "polyline/degenerate");
@@ -556,7 +590,7 @@ void LineClipCases(Recorder &rec) {
   for (auto s : {kPenStyles[0], kPenStyles[1], kPenStyles[4]}) {
     Canvas canvas(48, 40);
     SetBkColor(canvas.Dc(), kBackground);
-    HPEN pen = CreatePen(s.style, 1, kInk);
+    HPEN pen = MakePen(s.style, 1, kInk);
     HGDIOBJ old = SelectObject(canvas.Dc(), pen);
     for (auto l : kLines) Line(canvas.Dc(), l.x0, l.y0, l.x1, l.y1);
     SelectObject(canvas.Dc(), old);
@@ -565,10 +599,10 @@ void LineClipCases(Recorder &rec) {
   }
   // A polyline that leaves the canvas and comes back keeps its dash phase.
   Canvas canvas(40, 40);
-  HPEN pen = CreatePen(PS_DASHDOTDOT, 1, kInk);
+  HPEN pen = MakePen(PS_DASHDOTDOT, 1, kInk);
   HGDIOBJ old = SelectObject(canvas.Dc(), pen);
   const POINT out[] = {{5, 5}, {-37, 20}, {5, 35}, {35, 35}, {35, 77}, {35, 3}, {90, 3}, {2, 12}};
-  Polyline(canvas.Dc(), out, sizeof out / sizeof out[0]);
+  DrawPolyline(canvas.Dc(), out, sizeof out / sizeof out[0]);
   SelectObject(canvas.Dc(), old);
   DeleteObject(pen);
   canvas.Record(rec, "line-clip/polyline-out-and-back");
@@ -708,7 +742,7 @@ void FillCases(Recorder &rec) {
     HBRUSH hatch = CreateHatchBrush(HS_CROSS, kInk);
     const RECT after = {12, 14, 31, 23};
     FillRect(canvas.Dc(), &after, hatch);
-    HPEN pen = CreatePen(PS_DOT, 1, kInk);
+    HPEN pen = MakePen(PS_DOT, 1, kInk);
     HGDIOBJ old = SelectObject(canvas.Dc(), pen);
     Line(canvas.Dc(), 1, 22, 30, 1);
     SelectObject(canvas.Dc(), old);
@@ -726,7 +760,7 @@ void ObjectCases(Recorder &rec) {
   HDC dc = canvas.Dc();
   HBRUSH first = CreateSolidBrush(RGB(0, 0, 255));
   HBRUSH second = CreateHatchBrush(HS_VERTICAL, RGB(0, 255, 0));
-  HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 0, 0));
+  HPEN pen = MakePen(PS_SOLID, 1, RGB(255, 0, 0));
   HGDIOBJ original = SelectObject(dc, first);
   rec.Value("objects/result/first-brush", original != nullptr);
   // SelectObject hands back the previous object of the same kind only.
@@ -771,8 +805,8 @@ void BadInputCases(Recorder &rec) {
             StretchDIBits(dc, 6, 6, 4, 4, 0, 0, 4, 4, nullptr, source.Info(), DIB_RGB_COLORS, SRCCOPY) != 0);
   rec.Value(r + "StretchDIBits-huge", StretchDIBits(dc, 11, 6, 1 << 28, 1 << 28, 0, 0, 4, 4, source.Bits(),
                                                     source.Info(), DIB_RGB_COLORS, SRCCOPY) != 0);
-  rec.Value(r + "Polyline-null-dc", Polyline(nullptr, line, 2) != 0);
-  rec.Value(r + "Polyline-negative-count", Polyline(dc, line, -1) != 0);
+  rec.Value(r + "Polyline-null-dc", DrawPolyline(nullptr, line, 2) != 0);
+  rec.Value(r + "Polyline-negative-count", DrawPolyline(dc, line, -1) != 0);
   rec.Value(r + "SelectObject-null-dc", SelectObject(nullptr, brush) != nullptr);
   rec.Value(r + "SelectObject-null", SelectObject(dc, nullptr) != nullptr);
   rec.Value(r + "SelectObject-deleted", SelectObject(dc, deleted) != nullptr);
@@ -905,12 +939,12 @@ void RandomStep(Dice &dice, HDC dc, int width, int height) {
     }
     case 3: {
       SetBkMode(dc, dice.In(0, 1) == 0 ? OPAQUE : TRANSPARENT);
-      HPEN pen = CreatePen(kPenStyles[dice.In(0, 6)].style, 1, RGB(dice.In(0, 255), 0, dice.In(0, 255)));
+      HPEN pen = MakePen(kPenStyles[dice.In(0, 6)].style, 1, RGB(dice.In(0, 255), 0, dice.In(0, 255)));
       HGDIOBJ old = SelectObject(dc, pen);
       POINT points[6];
       const int count = dice.In(2, 6);
       for (int i = 0; i < count; ++i) points[i] = {dice.In(-20, width + 20), dice.In(-20, height + 20)};
-      Polyline(dc, points, count);
+      DrawPolyline(dc, points, count);
       SelectObject(dc, old);
       DeleteObject(pen);
       break;
@@ -948,16 +982,17 @@ void RandomCases(Recorder &rec) {
 constexpr struct {
   const char *name;
   void (*run)(Recorder &);
+  bool allLines;
 } kFamilies[] = {
-    {"canvas", CanvasCases},      {"canvas", TopDownCases},
-    {"rop-blt", RopBltCases},     {"rop-stretch", RopStretchCases},
-    {"rop-brush", RopBrushCases}, {"hatch", HatchCases},
-    {"pattern", PatternCases},    {"brush-indirect", BrushIndirectCases},
-    {"octants", OctantCases},     {"pen", PenStyleCases},
-    {"polyline", PolylineCases},  {"line-clip", LineClipCases},
-    {"stretch", StretchCases},    {"clip", ClipCases},
-    {"fill", FillCases},          {"objects", ObjectCases},
-    {"bad-input", BadInputCases}, {"random", RandomCases},
+    {"canvas", CanvasCases, false},      {"canvas", TopDownCases, false},
+    {"rop-blt", RopBltCases, false},     {"rop-stretch", RopStretchCases, false},
+    {"rop-brush", RopBrushCases, false}, {"hatch", HatchCases, false},
+    {"pattern", PatternCases, false},    {"brush-indirect", BrushIndirectCases, false},
+    {"octants", OctantCases, true},      {"pen", PenStyleCases, true},
+    {"polyline", PolylineCases, true},   {"line-clip", LineClipCases, true},
+    {"stretch", StretchCases, false},    {"clip", ClipCases, false},
+    {"fill", FillCases, false},          {"objects", ObjectCases, false},
+    {"bad-input", BadInputCases, false}, {"random", RandomCases, false},
 };
 
 }  // namespace
@@ -973,6 +1008,7 @@ int main(int argc, char **argv) {
     return 1;
   }
   Recorder rec(out);
-  for (auto f : kFamilies) f.run(rec);
+  for (auto f : kFamilies)
+    if (GDI_REFERENCE_LINES || !f.allLines) f.run(rec);
   return std::fclose(out) == 0 ? 0 : 1;
 }
