@@ -8,7 +8,9 @@
 #include "entry/MonitorState.h"
 #include "res/resource.h"
 #include "status/MessageCatalog.h"
+#include "stream/ByteOrder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
@@ -44,6 +46,15 @@ constexpr DWORD kLevel1Needed = 2 * (kPortName.size() + 4) + 4;
 constexpr DWORD kLevel2Needed =
     2 * ((kPortName.size() + 4) + (kMonitorName.size() + 1) + (kPortDescription.size() + 1)) + 24;
 static_assert(kLevel1Needed == 22 && kLevel2Needed == 84);
+
+struct PortLevel {
+  DWORD level;
+  DWORD needed;
+};
+constexpr PortLevel kPortLevels[] = {
+    {1, kLevel1Needed},  // PORT_INFO_1W
+    {2, kLevel2Needed},  // PORT_INFO_2W
+};
 
 // Places a string with its terminator right below `top` and returns where it starts.
 LPWSTR PlaceBelow(LPBYTE& top, std::u16string_view text) {
@@ -102,12 +113,13 @@ BOOL WINAPI EnumPorts(LPWSTR, DWORD Level, LPBYTE pPorts, DWORD cbBuf, LPDWORD p
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  DWORD needed = 0;
-  switch (Level) {
-    case 1: needed = kLevel1Needed; break;
-    case 2: needed = kLevel2Needed; break;
-    default: SetLastError(ERROR_INVALID_LEVEL); return FALSE;
+  const auto level = std::find_if(std::begin(kPortLevels), std::end(kPortLevels),
+                                  [&](const PortLevel& row) { return row.level == Level; });
+  if (level == std::end(kPortLevels)) {
+    SetLastError(ERROR_INVALID_LEVEL);
+    return FALSE;
   }
+  const DWORD needed = level->needed;
   *pcbNeeded = needed;
   if (cbBuf < needed) {
     *pcReturned = 0;
@@ -171,10 +183,7 @@ BOOL WINAPI StartDocPort(HANDLE, LPWSTR pPrinterName, DWORD JobId, DWORD, LPBYTE
 }
 
 bool IsHoldMarker(const BYTE* buffer, DWORD size) {
-  if (!buffer || size < 4) return false;
-  const DWORD first = static_cast<DWORD>(buffer[0]) | (static_cast<DWORD>(buffer[1]) << 8) |
-                      (static_cast<DWORD>(buffer[2]) << 16) | (static_cast<DWORD>(buffer[3]) << 24);
-  return first == kHoldMarker;
+  return buffer && size >= 4 && ReadLe32(std::span<const BYTE>(buffer, size), 0) == kHoldMarker;
 }
 
 BOOL WINAPI WritePort(HANDLE, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbWritten) {

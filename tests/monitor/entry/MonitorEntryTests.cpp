@@ -286,22 +286,32 @@ TEST_F(MonitorEntry, EndDocPortWithoutAJobStillDeletesTheSpoolerJob) {
   for (const auto& job : platform::SpoolerJobs(kPrinterName)) EXPECT_NE(job.id, id);
 }
 
+// A write after EndDocPort or ClosePort has no job to go into until the next StartDocPort.
 TEST_F(MonitorEntry, WriteAfterTheJobEndedIsRefused) {
-  StartJob();
-  DWORD written = 0;
-  const BYTE bytes[] = {1, 2};
-  ASSERT_TRUE(Write(bytes, sizeof bytes, &written));
-  ASSERT_TRUE(m_->pfnEndDocPort(port_));
+  const struct {
+    const char* name;
+    BOOL(WINAPI* MONITOR::*end)(HANDLE);
+  } endings[] = {{"EndDocPort", &MONITOR::pfnEndDocPort}, {"ClosePort", &MONITOR::pfnClosePort}};
+  for (const auto& ending : endings) {
+    SCOPED_TRACE(ending.name);
+    StartJob();
+    DWORD written = 0;
+    const BYTE bytes[] = {1, 2};
+    ASSERT_TRUE(Write(bytes, sizeof bytes, &written));
+    ASSERT_TRUE((m_->*ending.end)(port_));
 
-  SetLastError(kPoison);
-  EXPECT_FALSE(Write(bytes, sizeof bytes, &written));
-  EXPECT_EQ(written, 0u);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    SetLastError(kPoison);
+    EXPECT_FALSE(Write(bytes, sizeof bytes, &written));
+    EXPECT_EQ(written, 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 
-  // The next document starts a job again.
-  StartJob();
-  EXPECT_TRUE(Write(bytes, sizeof bytes, &written));
-  EXPECT_EQ(written, sizeof bytes);
+    std::u16string printer = kPrinterName;
+    const DWORD id = platform::AddSpoolerJob(kPrinterName, u"next");
+    ASSERT_TRUE(m_->pfnStartDocPort(port_, printer.data(), id, 1, nullptr));
+    EXPECT_TRUE(Write(bytes, sizeof bytes, &written));
+    EXPECT_EQ(written, sizeof bytes);
+    EXPECT_TRUE(m_->pfnEndDocPort(port_));
+  }
 }
 
 }  // namespace
