@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -35,11 +34,26 @@ struct Module {
 };
 
 // Held across loads, frees and the entry routine calls they make, as the Windows loader lock is: an
-// entry routine may load or free other modules on the same thread.
-std::recursive_mutex& LoaderLock() {
-  static auto* lock = new std::recursive_mutex;
-  return *lock;
-}
+// entry routine may load or free other modules on the same thread. It is a critical section so that a
+// thread waiting for it counts as waiting, not running, when the virtual clock decides whether a timed
+// wait in an entry routine can still be ended by another thread.
+class LoaderLock {
+ public:
+  LoaderLock() { EnterCriticalSection(Section()); }
+  ~LoaderLock() { LeaveCriticalSection(Section()); }
+  LoaderLock(const LoaderLock&) = delete;
+  LoaderLock& operator=(const LoaderLock&) = delete;
+
+ private:
+  static CRITICAL_SECTION* Section() {
+    static CRITICAL_SECTION* section = [] {
+      auto* created = new CRITICAL_SECTION;
+      InitializeCriticalSection(created);
+      return created;
+    }();
+    return section;
+  }
+};
 
 std::vector<std::unique_ptr<Module>>& Modules() {
   static auto* modules = new std::vector<std::unique_ptr<Module>>;
@@ -201,7 +215,7 @@ HMODULE Load(std::u16string_view requested) {
     return NULL;
   }
   std::u16string name = WithDefaultExtension(requested);
-  std::lock_guard lock(LoaderLock());
+  LoaderLock lock;
   Located found;
   if (!HasPath(name)) {
     // A module of that name that is already loaded is used, wherever it came from.
@@ -285,7 +299,7 @@ ObjectSearch FindLoadedObject(HMODULE base, std::u16string_view fileName) {
 HMODULE ModuleHandleOf(LPCWSTR moduleName) {
   if (moduleName == NULL) return ProgramBase();
   std::u16string name = WithDefaultExtension(moduleName);
-  std::lock_guard lock(LoaderLock());
+  LoaderLock lock;
   if (HasPath(name)) {
     fs::path host;
     std::error_code error;
@@ -303,7 +317,7 @@ HMODULE ModuleHandleOf(LPCWSTR moduleName) {
 
 // The file name of a module; empty when the handle names no loaded module.
 std::u16string ModuleFileName(HMODULE module) {
-  std::lock_guard lock(LoaderLock());
+  LoaderLock lock;
   if (module == NULL || module == ProgramBase()) return HostFileAsWindowsPath(ProgramFile());
   if (Module* loaded = FindByBase(module)) return loaded->windowsPath;
   ObjectSearch object = FindLoadedObject(module, {});
@@ -335,7 +349,7 @@ DWORD CopyName(const std::basic_string<Char>& name, Char* buffer, DWORD size) {
 
 void* ModuleSymbol(HMODULE module, const char* name) {
   if (name == nullptr) return nullptr;
-  std::lock_guard lock(LoaderLock());
+  LoaderLock lock;
   if (module == NULL) module = ProgramBase();
   if (Module* loaded = FindByBase(module)) return OwnSymbol(loaded->library, module, name);
   if (module == ProgramBase()) return OwnSymbol(ProgramLibrary(), module, name);
@@ -372,7 +386,7 @@ WINBASEAPI HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
 }
 
 WINBASEAPI BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
-  std::lock_guard lock(LoaderLock());
+  LoaderLock lock;
   Module* module = FindByBase(hLibModule);
   if (module == nullptr || hLibModule == NULL) {
     SetLastError(ERROR_MOD_NOT_FOUND);

@@ -157,14 +157,15 @@ void FinishCurrentThread(DWORD exitCode) {
 }
 
 WaitResult Block(std::unique_lock<std::mutex>& lock, ThreadObject& self, const void* key, DWORD ms) {
+  using Clock = std::chrono::steady_clock;
   Scheduler& s = TheScheduler();
   self.waitKey = key;
   self.waitOrder = s.nextWaitOrder++;
   self.waitResult = WaitResult::Pending;
   self.hasVirtualEnd = false;
   const bool timed = ms != INFINITE;
-  const bool realTime = timed && !ClockIsVirtual();
-  const auto realEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  bool realTime = timed && !ClockIsVirtual();
+  Clock::time_point realEnd = Clock::now() + std::chrono::milliseconds(ms);
   if (timed && !realTime) {
     StartVirtualTime(s);
     self.hasVirtualEnd = true;
@@ -173,6 +174,20 @@ WaitResult Block(std::unique_lock<std::mutex>& lock, ThreadObject& self, const v
   SetState(s, self, ThreadObject::State::Blocked);
   Reschedule(s);
   while (self.waitResult == WaitResult::Pending) {
+    // When the clock is switched during the wait, the time still to wait carries over to the other clock.
+    if (timed && realTime && ClockIsVirtual()) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(realEnd - Clock::now()).count();
+      realTime = false;
+      self.hasVirtualEnd = true;
+      self.virtualEnd = VirtualNow() + static_cast<uint64_t>(std::max<int64_t>(left, 0));
+      Reschedule(s);
+      continue;
+    }
+    if (timed && !realTime && !ClockIsVirtual()) {
+      realTime = true;
+      self.hasVirtualEnd = false;
+      realEnd = Clock::now() + std::chrono::milliseconds(self.virtualEnd - std::min(self.virtualEnd, VirtualNow()));
+    }
     if (!realTime) {
       self.wake.wait(lock);
     } else if (self.wake.wait_until(lock, realEnd) == std::cv_status::timeout &&
@@ -233,6 +248,9 @@ void MoveVirtualTime(uint64_t when) {
 void ClockModeChanged() {
   Scheduler& s = TheScheduler();
   std::lock_guard lock(s.lock);
+  for (ThreadObject* t : s.threads) {
+    if (t->state == ThreadObject::State::Blocked) t->wake.notify_one();
+  }
   Reschedule(s);
 }
 

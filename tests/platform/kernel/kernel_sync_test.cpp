@@ -237,6 +237,32 @@ TEST_F(SyncTest, ARunningThreadKeepsATimedWaitOpenUntilItSignals) {
   EXPECT_EQ(GetTickCount(), start);
 }
 
+struct SwitchedWait {
+  HANDLE ready, never;
+  DWORD result = kPoison;
+};
+
+DWORD WINAPI WaitAMinute(LPVOID parameter) {
+  auto* wait = static_cast<SwitchedWait*>(parameter);
+  SetEvent(wait->ready);
+  wait->result = WaitForSingleObject(wait->never, 60000);
+  return 0;
+}
+
+TEST_F(SyncTest, AWaitBegunOnTheRealClockFinishesOnTheVirtualOne) {
+  SwitchedWait wait{Event(TRUE, FALSE), Event(TRUE, FALSE)};
+  platform::UseClock(platform::ClockMode::Real);
+  HANDLE thread = Thread(WaitAMinute, &wait);
+  ASSERT_EQ(WaitForSingleObject(wait.ready, INFINITE), WAIT_OBJECT_0);
+  platform::UseClock(platform::ClockMode::Virtual);
+  DWORD start = GetTickCount();
+  Join(thread);
+  EXPECT_EQ(wait.result, static_cast<DWORD>(WAIT_TIMEOUT));
+  // What was left of the minute passed on the virtual clock.
+  EXPECT_GT(GetTickCount() - start, 50000u);
+  EXPECT_LE(GetTickCount() - start, 60000u);
+}
+
 // --- threads
 
 struct ExitCase {
