@@ -81,9 +81,18 @@ class FileLock {
   int fd_ = -1;
 };
 
+// A state file is named relative to the machine folder ("spooler.ini", "printer/state.ini"): no
+// empty, "." or ".." parts, no backslashes, so it never lands outside the machine.
 bool ValidStateName(std::string_view name) {
-  return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string_view::npos &&
-         name.find('\0') == std::string_view::npos;
+  if (name.empty() || name.find('\\') != std::string_view::npos || name.find('\0') != std::string_view::npos)
+    return false;
+  while (true) {
+    size_t end = name.find('/');
+    std::string_view part = name.substr(0, end);
+    if (part.empty() || part == "." || part == "..") return false;
+    if (end == std::string_view::npos) return true;
+    name.remove_prefix(end + 1);
+  }
 }
 
 std::string ReadWhole(const fs::path& file) {
@@ -117,6 +126,8 @@ std::string ReadState(const fs::path& root, std::string_view name) {
 
 bool UpdateState(const fs::path& root, std::string_view name, const std::function<bool(std::string&)>& edit) {
   fs::path file = root / name;
+  std::error_code error;
+  fs::create_directories(file.parent_path(), error);
   FileLock guard(file, true);
   std::string text = ReadWhole(file);
   if (!edit(text)) return false;

@@ -23,7 +23,8 @@ struct Settings {
 };
 
 // The machine's folder on the host. The first use selects it (ORVELLA_MACHINE, or the default folder)
-// and creates a fresh machine there when it is missing.
+// and creates a fresh machine there when it is missing. The reference stays valid when another
+// machine is selected later.
 DECLSPEC_EXPORT const std::filesystem::path& Root();
 
 // The machine's settings, read from its folder.
@@ -38,8 +39,9 @@ DECLSPEC_EXPORT BOOL ResolvePath(std::u16string_view windowsPath, std::filesyste
 // FALSE when the machine refuses writes at this host path (a folder made read-only, or inside one).
 DECLSPEC_EXPORT bool IsWritable(const std::filesystem::path& hostPath);
 
-// Reads a state file of the machine ("spooler.ini", "registry.ini", ...) under a shared lock: empty
-// when it does not exist.
+// Reads a state file of the machine ("spooler.ini", "registry.ini", "printer/state.ini", named
+// relative to the machine folder with '/') under a shared lock: empty when it does not exist or the
+// name would leave the machine folder.
 DECLSPEC_EXPORT std::string ReadStateFile(std::string_view name);
 
 // Rewrites a state file under an exclusive lock held across the read, the edit and the write, so that

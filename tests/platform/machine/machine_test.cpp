@@ -153,7 +153,12 @@ TEST_F(MachineTest, StateFilesStartEmptyAndKeepWhatIsWritten) {
     return false;
   }));
   EXPECT_EQ(machine::ReadStateFile("spooler.ini"), "[Printers]\n");
-  for (const char* bad : {"", "..", "../escape", "a/b", "a\\b"}) {
+  EXPECT_TRUE(machine::UpdateStateFile("printer/state.ini", [](std::string& text) {
+    text = "paper=50\n";
+    return true;
+  }));
+  EXPECT_EQ(machine::ReadStateFile("printer/state.ini"), "paper=50\n");
+  for (const char* bad : {"", "..", "../escape", "a/../../b", "/etc/passwd", "a//b", "a\\b", "a/"}) {
     EXPECT_FALSE(machine::UpdateStateFile(bad, [](std::string&) { return true; })) << bad;
     EXPECT_EQ(machine::ReadStateFile(bad), "") << bad;
   }
