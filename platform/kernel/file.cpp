@@ -1,4 +1,8 @@
 // Files, folders and the current directory, inside the simulated machine.
+//
+// Offsets are 64-bit, as SetFilePointer's high part allows, on the 32-bit host too.
+#define _FILE_OFFSET_BITS 64
+
 #include "kernel/file.h"
 
 #include "kernel/handles.h"

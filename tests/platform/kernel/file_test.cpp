@@ -152,6 +152,27 @@ TEST_F(FileTest, ReadWriteSeekAndSize) {
   EXPECT_TRUE(CloseHandle(file));
 }
 
+// Positions past 4 GiB need the high part; the file stays sparse on the host.
+TEST_F(FileTest, LargePositionsUseTheHighPart) {
+  HANDLE file = Open(u"C:\\large.bin", GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  LONG high = 1;
+  SetLastError(kPoison);
+  EXPECT_EQ(SetFilePointer(file, 0x10, &high, FILE_BEGIN), 0x10u);
+  EXPECT_EQ(high, 1);
+  EXPECT_EQ(GetLastError(), NO_ERROR);
+  DWORD done = 0;
+  ASSERT_TRUE(WriteFile(file, "x", 1, &done, nullptr));
+  DWORD sizeHigh = kPoison;
+  EXPECT_EQ(GetFileSize(file, &sizeHigh), 0x11u);
+  EXPECT_EQ(sizeHigh, 1u);
+  // Without a high part a position must stay below 2 GiB.
+  SetLastError(kPoison);
+  EXPECT_EQ(SetFilePointer(file, 0, nullptr, FILE_END), INVALID_SET_FILE_POINTER);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  EXPECT_TRUE(CloseHandle(file));
+}
+
 TEST_F(FileTest, HandlesRefuseWhatTheirAccessDoesNotAllow) {
   PutFile(u"C:\\data.bin", "abc");
   HANDLE reader = Open(u"C:\\data.bin", GENERIC_READ, OPEN_EXISTING);
