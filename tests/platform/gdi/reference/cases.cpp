@@ -80,11 +80,13 @@ class Dib {
     if (!colours.empty())
       std::memcpy(reinterpret_cast<uint8_t *>(words_.data()) + sizeof(BITMAPINFOHEADER), colours.data(),
                   colours.size() * 4);
+    pixelBytes_ = stride * rows;
     Noise noise(seed);
     uint8_t *p = Bits();
-    for (int i = 0; i < stride * rows; ++i) p[i] = noise.Byte();
+    for (int i = 0; i < pixelBytes_; ++i) p[i] = noise.Byte();
   }
 
+  int PixelBytes() const { return pixelBytes_; }
   BITMAPINFOHEADER *Header() { return reinterpret_cast<BITMAPINFOHEADER *>(words_.data()); }
   const BITMAPINFO *Info() const { return reinterpret_cast<const BITMAPINFO *>(words_.data()); }
   BITMAPINFO *Info() { return reinterpret_cast<BITMAPINFO *>(words_.data()); }
@@ -95,6 +97,7 @@ class Dib {
 
  private:
   int colours_;
+  int pixelBytes_ = 0;
   std::vector<uint32_t> words_;
 };
 
@@ -788,10 +791,10 @@ void BadInputCases(Recorder &rec) {
   HBRUSH deleted = CreateSolidBrush(kInk);
   DeleteObject(deleted);
   // Each call that could draw has a place of its own, so that a stray paint names its call.
-  const RECT spots[] = {{1, 1, 5, 5}, {6, 1, 10, 5}, {11, 1, 15, 5}};
-  FillRect(nullptr, &spots[0], brush);
-  FillRect(dc, &spots[1], nullptr);
-  FillRect(dc, &spots[2], deleted);
+  // FillRect with a NULL or deleted brush is not drawn here: Windows paints nothing, while Wine 8 paints
+  // with the brush selected in the context.
+  const RECT spot = {1, 1, 5, 5};
+  FillRect(nullptr, &spot, brush);
   const POINT line[2] = {{16, 1}, {20, 5}};
   const std::string r = "bad-input/result/";
   rec.Value(r + "BitBlt-null-dc", BitBlt(nullptr, 21, 1, 4, 4, nullptr, 0, 0, PATCOPY) != 0);
@@ -845,6 +848,77 @@ void BadInputCases(Recorder &rec) {
     rec.Value(name + "/made", bitmap != nullptr);
     rec.Value(name + "/bits-cleared", bits == nullptr);
     if (bitmap != nullptr) DeleteObject(bitmap);
+  }
+}
+
+// ---- 1-, 4- and 8-bit sources ----
+
+// Records hand the raster layer bare headers for such sources (biClrUsed 0, no table). Our layer takes
+// the indices of a bare header as grey levels (0 black, the highest index white); a real GDI reads a
+// table after the header, so both builds pass that grey table there. With biClrUsed set, the table is
+// the caller's, as in GDI.
+std::vector<RGBQUAD> GreyTable(int bitCount) {
+  const int n = 1 << bitCount;
+  std::vector<RGBQUAD> table(n);
+  for (int i = 0; i < n; ++i) {
+    const BYTE level = static_cast<BYTE>(i * 255 / (n - 1));
+    table[i] = {level, level, level, 0};
+  }
+  return table;
+}
+
+std::vector<RGBQUAD> ColourTable(int count, uint32_t seed) {
+  Noise noise(seed);
+  std::vector<RGBQUAD> table(count);
+  for (RGBQUAD &q : table) q = {noise.Byte(), noise.Byte(), noise.Byte(), 0};
+  return table;
+}
+
+void LowBppCases(Recorder &rec) {
+  constexpr struct {
+    const char *name;
+    int bitCount;
+    int colours;  // 0: a bare header
+  } kSources[] = {{"1/bare", 1, 0}, {"1/table", 1, 2},   {"4/bare", 4, 0}, {"4/table", 4, 16},
+                  {"8/bare", 8, 0}, {"8/table", 8, 256}, {"8/few", 8, 7}};
+  for (auto src : kSources) {
+    for (int height : {9, -9}) {
+      Dib source(13, height, src.bitCount, 131,
+                 src.colours == 0 ? GreyTable(src.bitCount) : ColourTable(src.colours, 137));
+      source.Header()->biClrUsed = static_cast<DWORD>(src.colours);
+      if (src.colours != 0 && src.colours < (1 << src.bitCount)) {
+        // Indices past a short table are left undefined by GDI: keep to the table.
+        for (int i = 0; i < source.PixelBytes(); ++i) source.Bits()[i] %= src.colours;
+      }
+      Canvas canvas(48, 32);
+      canvas.Scatter(139);
+      HDC dc = canvas.Dc();
+      const auto blit = [&](int x, int y, int w, int h, int xs, int ys, int ws, int hs, DWORD rop) {
+        StretchDIBits(dc, x, y, w, h, xs, ys, ws, hs, source.Bits(), source.Info(), DIB_RGB_COLORS, rop);
+      };
+      blit(1, 1, 13, 9, 0, 0, 13, 9, SRCCOPY);
+      blit(16, 2, 26, 18, 0, 0, 13, 9, SRCCOPY);
+      blit(1, 14, 6, 4, 0, 0, 13, 9, SRCCOPY);
+      blit(32, 21, 13, 9, 0, 0, 13, 9, SRCAND);
+      blit(20, 22, -9, 7, 2, 1, 9, 7, SRCCOPY);
+      HBRUSH brush = NoisePatternBrush(149);
+      HGDIOBJ old = SelectObject(dc, brush);
+      blit(8, 24, 13, 9, 0, 0, 13, 9, 0x00B8074A);
+      SelectObject(dc, old);
+      DeleteObject(brush);
+      canvas.Record(rec, std::string("lowbpp/") + src.name + (height > 0 ? "/bottom-up" : "/top-down"));
+    }
+  }
+  // Packed pattern images carry their table after the header, as GDI reads them.
+  for (int bitCount : {1, 4, 8}) {
+    Canvas canvas(32, 24);
+    canvas.Scatter(151);
+    Dib pattern(5, 7, bitCount, 157, ColourTable(1 << bitCount, 163));
+    HBRUSH brush = CreateDIBPatternBrushPt(pattern.Packed(), DIB_RGB_COLORS);
+    const RECT r = {3, 2, 29, 21};
+    FillRect(canvas.Dc(), &r, brush);
+    DeleteObject(brush);
+    canvas.Record(rec, "lowbpp/pattern/" + Num(bitCount));
   }
 }
 
@@ -992,7 +1066,8 @@ constexpr struct {
     {"polyline", PolylineCases, true},   {"line-clip", LineClipCases, true},
     {"stretch", StretchCases, false},    {"clip", ClipCases, false},
     {"fill", FillCases, false},          {"objects", ObjectCases, false},
-    {"bad-input", BadInputCases, false}, {"random", RandomCases, false},
+    {"bad-input", BadInputCases, false}, {"lowbpp", LowBppCases, false},
+    {"random", RandomCases, false},
 };
 
 }  // namespace
