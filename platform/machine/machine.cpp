@@ -217,12 +217,31 @@ void CreateFreshMachine(const fs::path& root) {
   });
 }
 
+// A program started on the host inside the machine's drive starts in that folder, as one started
+// from a folder on Windows does; any other starts at C:\.
+std::u16string StartingFolder(const fs::path& root) {
+  std::error_code error;
+  fs::path drive = fs::weakly_canonical(root / "drive_c", error);
+  if (error) return std::u16string(kRoot);
+  fs::path here = fs::current_path(error);
+  if (error) return std::u16string(kRoot);
+  fs::path below = here.lexically_relative(drive);
+  if (below.empty() || *below.begin() == "..") return std::u16string(kRoot);
+  std::u16string folder(kRoot);
+  for (const auto& part : below) {
+    if (part == ".") continue;
+    if (folder.size() > kRoot.size()) folder += u'\\';
+    folder += text::FromUtf8(part.string());
+  }
+  return folder;
+}
+
 const fs::path& Select(Selection& state, const fs::path& folder) {
   state.roots.push_back(folder);
   state.root = &state.roots.back();
-  state.currentFolder = kRoot;
   state.cachedRoot = nullptr;
   if (!fs::exists(folder / kSettingsFile)) CreateFreshMachine(folder);
+  state.currentFolder = StartingFolder(folder);
   return *state.root;
 }
 

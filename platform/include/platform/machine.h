@@ -10,8 +10,10 @@
 // machine.ini, becomes a fresh Windows XP-like machine: NT 5.1.2600 "Service Pack 3", English
 // (0x0409), code page 1252.
 //
-// Every process starts with the current directory C:\ (as a service or a program started from the
-// root would); SetCurrentDirectory moves it, and UseMachine puts it back to C:\.
+// A process starts with the current directory C:\, or, when it was started on the host inside the
+// machine's drive_c/, in that folder (cd machine/drive_c/pkg && OVDrvInst starts in C:\pkg), as a
+// program started from a folder on Windows does. SetCurrentDirectory moves it; UseMachine chooses it
+// again for the new machine.
 #pragma once
 
 #include <windows.h>

@@ -191,6 +191,20 @@ TEST_F(MachineTest, ConcurrentUpdatesOfAStateFileLoseNothing) {
   EXPECT_EQ(machine::ReadStateFile("counter.txt"), std::to_string(3 * kRounds));
 }
 
+TEST_F(MachineTest, ProgramsStartedInsideTheDriveStartInThatFolder) {
+  fs::create_directories(folder_ / "drive_c/Orvella Package/disk1");
+  fs::path hostFolder = fs::current_path();
+  fs::current_path(folder_ / "drive_c/Orvella Package/disk1");
+  platform::UseMachine(folder_);
+  std::u16string inside = machine::CurrentFolder();
+  fs::current_path(folder_);
+  platform::UseMachine(folder_);
+  std::u16string outside = machine::CurrentFolder();
+  fs::current_path(hostFolder);
+  EXPECT_EQ(inside, u"C:\\Orvella Package\\disk1");
+  EXPECT_EQ(outside, u"C:\\");
+}
+
 TEST_F(MachineTest, SwitchingMachinesStartsAtTheRootAgain) {
   fs::create_directories(folder_ / "drive_c/pkg");
   ASSERT_TRUE(SetCurrentDirectoryW(u"C:\\pkg"));
