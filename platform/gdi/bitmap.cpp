@@ -13,7 +13,7 @@ constexpr long long kMaxBitmapBytes = 0x7FFFFFFF;
 // A new 24-bit bitmap of zeroed pixels, or null (last error set) when the size is refused.
 std::shared_ptr<BitmapObject> NewBitmap(long long width, long long height, bool bottomUp) {
   long long stride = (3 * width + 3) & ~3LL;
-  if (stride * height > kMaxBitmapBytes) {
+  if (stride > kMaxBitmapBytes / height) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }

@@ -31,7 +31,7 @@ bool DibSource::Parse(const BITMAPINFO *info, UINT usage, const void *bits, Colo
   bottomUp_ = height > 0;
   if (height < 0) height = -height;
   long long stride = ((width * bitCount + 31) / 32) * 4;
-  if (stride * height > kMaxImageBytes) {
+  if (stride > kMaxImageBytes / height) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return false;
   }

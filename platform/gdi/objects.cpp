@@ -163,7 +163,7 @@ DWORD WINAPI GetObjectType(HGDIOBJ h) {
   auto object = LookupObject(h);
   if (!object) return 0;
   switch (object->kind) {
-    case ObjectKind::dc: return OBJ_MEMDC;
+    case ObjectKind::dc: return static_cast<const DcObject &>(*object).isDisplay ? OBJ_DC : OBJ_MEMDC;
     case ObjectKind::bitmap: return OBJ_BITMAP;
     case ObjectKind::brush: return OBJ_BRUSH;
     case ObjectKind::pen: return OBJ_PEN;

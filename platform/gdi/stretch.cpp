@@ -171,10 +171,12 @@ int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestH
   int height = dib.Height();
   if (DestWidth == 0 || DestHeight == 0) return height;
 
-  // The source rectangle in top-down image rows. A bottom-up DIB counts ySrc from its bottom row, and a
-  // negative height there mirrors the rows ySrc + SrcHeight + 1 .. ySrc counted from the bottom.
+  // The source rectangle in top-down image rows. ySrc counts from the image's bottom row, and a negative
+  // height mirrors the rows ySrc + SrcHeight + 1 .. ySrc counted so. GDI keeps one exception for top-down
+  // images: a rectangle at ySrc 0 starts at the top row.
   long long sy = ySrc, sh = SrcHeight;
-  if (dib.BottomUp()) sy = sh > 0 ? height - sy - sh : height - 2 - sy - sh;
+  if (sh < 0) sy = height - 2 - sy - sh;
+  else if (dib.BottomUp() || sy != 0) sy = height - sy - sh;
   long long sx = xSrc, sw = SrcWidth;
   long long sxMin = sw > 0 ? sx : sx + sw + 1, syMin = sh > 0 ? sy : sy - (-sh) + 1;
   long long sxMax = sxMin + (sw < 0 ? -sw : sw), syMax = syMin + (sh < 0 ? -sh : sh);
