@@ -164,10 +164,12 @@ WINBASEAPI HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, 
     return INVALID_HANDLE_VALUE;
   }
 
-  int flags = O_CLOEXEC | (kernel::CanWrite(dwDesiredAccess) ? O_RDWR : O_RDONLY);
+  // The host descriptor may write when the handle may not (CREATE_ALWAYS with GENERIC_READ still
+  // empties the file); the handle's own access is checked on every call.
+  int flags = O_CLOEXEC | (kernel::CanWrite(dwDesiredAccess) || truncate ? O_RDWR : O_RDONLY);
   if (!exists) flags |= O_CREAT | O_EXCL;
   if (truncate) flags |= O_TRUNC;
-  int fd = ::open(host.c_str(), flags | (truncate && !kernel::CanWrite(dwDesiredAccess) ? O_RDWR : 0), 0644);
+  int fd = ::open(host.c_str(), flags, 0644);
   if (fd < 0) {
     SetLastError(kernel::ErrorFromErrno(errno));
     return INVALID_HANDLE_VALUE;
