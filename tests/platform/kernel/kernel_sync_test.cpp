@@ -93,6 +93,24 @@ TEST_F(SyncTest, BadHandlesFailWithInvalidHandle) {
   }
 }
 
+TEST_F(SyncTest, ThreadFunctionsRefuseOtherObjectsAndMissingOutputs) {
+  HANDLE event = Event(TRUE, TRUE);
+  DWORD code = kPoison;
+  SetLastError(kPoison);
+  EXPECT_FALSE(GetExitCodeThread(event, &code));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_EQ(code, kPoison);
+  SetLastError(kPoison);
+  EXPECT_EQ(ResumeThread(event), static_cast<DWORD>(-1));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  SetLastError(kPoison);
+  EXPECT_FALSE(SetThreadPriority(NULL, THREAD_PRIORITY_NORMAL));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  SetLastError(kPoison);
+  EXPECT_FALSE(GetExitCodeThread(GetCurrentThread(), NULL));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
 TEST_F(SyncTest, NamedEventsAreNotSupported) {
   SetLastError(kPoison);
   EXPECT_EQ(CreateEventW(NULL, TRUE, FALSE, u"Global\\Orvella"), nullptr);
