@@ -73,13 +73,18 @@ struct Axis {
   int64_t limit;    // the canvas extent on this axis
 };
 
-// Offset along the minor axis of the pixel at major step i: the nearest whole value to i * d / n,
-// halves going to the smaller coordinate. d <= n < 2^32 and i < n keep i * d within 64 bits.
-uint64_t MinorOffset(uint64_t i, uint64_t d, uint64_t n, bool minorDescends) {
-  uint64_t product = i * d;
-  uint64_t whole = product / n;
-  uint64_t twice = 2 * (product % n);
+// The minor offset of a pixel whose exact offset is whole + remainder / n: the nearest whole value,
+// halves going to the smaller coordinate (further along a descending axis).
+inline uint64_t Nearest(uint64_t whole, uint64_t remainder, uint64_t n, bool minorDescends) {
+  const uint64_t twice = 2 * remainder;
   return whole + ((twice > n || (twice == n && minorDescends)) ? 1 : 0);
+}
+
+// Offset along the minor axis of the pixel at major step i, for a line that moves d along its minor
+// axis in n major steps. d <= n < 2^32 and i < n keep i * d within 64 bits.
+uint64_t MinorOffset(uint64_t i, uint64_t d, uint64_t n, bool minorDescends) {
+  const uint64_t product = i * d;
+  return Nearest(product / n, product % n, n, minorDescends);
 }
 
 // Steps [lo, hi) of a walk of n steps that keep `start + step * offset(i)` within [0, limit), where
@@ -180,8 +185,7 @@ void DrawLine(Stroke &stroke, POINT from, POINT to) {
         remainder -= n;
         ++whole;
       }
-      uint64_t twice = 2 * remainder;
-      uint64_t next = whole + ((twice > n || (twice == n && descends)) ? 1 : 0);
+      const uint64_t next = Nearest(whole, remainder, n, descends);
       if (next != offset) {
         pixel += minorStep;
         offset = next;
