@@ -31,27 +31,29 @@ thread_local bool holderGone = false;  // set once the holder is destroyed at th
 struct CurrentHolder {
   std::shared_ptr<ThreadObject> object;
   ~CurrentHolder() {
+    FinishCurrentThread(0);
     holderGone = true;
-    if (object && object->state != ThreadObject::State::Finished) FinishCurrentThread(0);
   }
 };
 thread_local CurrentHolder current;
 
-void Track(Scheduler& s, ThreadObject& thread) {
+void Track(Scheduler& s, ThreadObject& thread, bool counted = true) {
   thread.tracked = true;
+  thread.counted = counted;
   s.threads.push_back(&thread);
-  if (thread.state == ThreadObject::State::Running) ++s.running;
+  if (counted && thread.state == ThreadObject::State::Running) ++s.running;
 }
 
 void Untrack(Scheduler& s, ThreadObject& thread) {
   if (!thread.tracked) return;
   thread.tracked = false;
   std::erase(s.threads, &thread);
-  if (thread.state == ThreadObject::State::Running) --s.running;
+  if (thread.counted && thread.state == ThreadObject::State::Running) --s.running;
+  thread.counted = false;
 }
 
 void SetState(Scheduler& s, ThreadObject& thread, ThreadObject::State state) {
-  if (thread.tracked) {
+  if (thread.counted) {
     if (thread.state == ThreadObject::State::Running) --s.running;
     if (state == ThreadObject::State::Running) ++s.running;
   }
@@ -103,14 +105,16 @@ std::mutex& SchedulerLock() { return TheScheduler().lock; }
 
 std::shared_ptr<ThreadObject> CurrentThreadObject() {
   if (holderGone) {
-    // Static destructors that run after this thread's own end (the main thread's, at exit) still wait
-    // and signal: they get a second object, tracked like any other and kept until the process ends.
+    // Destructors that run after this thread's end in the platform (the main thread's statics at exit,
+    // other libraries' thread-local objects) may still wait and signal. They get a second object that
+    // waits can wake but that never counts as runnable: nobody could tell when its host thread is gone.
+    // It is kept until the process ends.
     static thread_local std::shared_ptr<ThreadObject>* afterEnd = nullptr;
     if (afterEnd == nullptr) {
       afterEnd = new std::shared_ptr<ThreadObject>(std::make_shared<ThreadObject>(NewThreadId(), false));
       Scheduler& s = TheScheduler();
       std::lock_guard lock(s.lock);
-      Track(s, **afterEnd);
+      Track(s, **afterEnd, false);
     }
     return *afterEnd;
   }
@@ -145,7 +149,8 @@ DWORD NewThreadId() { return nextThreadId.fetch_add(4); }
 
 void FinishCurrentThread(DWORD exitCode) {
   std::shared_ptr<ThreadObject> self = current.object;
-  if (!self) return;
+  if (!self || holderGone) return;
+  holderGone = true;
   Scheduler& s = TheScheduler();
   std::lock_guard lock(s.lock);
   if (self->state == ThreadObject::State::Finished) return;

@@ -50,7 +50,8 @@ class ThreadObject final : public Waitable {
   DWORD suspendCount;
   DWORD exitCode = STILL_ACTIVE;
   int priority = THREAD_PRIORITY_NORMAL;
-  bool tracked = false;  // counted among the process's threads
+  bool tracked = false;  // among the process's threads, so waits can wake it
+  bool counted = false;  // and counted as runnable while it runs
   // The wait in progress (scheduler lock).
   const void* waitKey = nullptr;
   uint64_t waitOrder = 0;

@@ -452,6 +452,37 @@ TEST_F(SyncTest, ClosingTheHandleOfARunningThreadLeavesItRunning) {
   EXPECT_EQ(WaitForSingleObject(handshake.done, INFINITE), WAIT_OBJECT_0);
 }
 
+// A thread-local object whose destructor still waits and signals after the thread's routine is over,
+// as C++ runtimes and libraries' thread-local state do.
+struct LateWaiter {
+  HANDLE never = NULL, done = NULL;
+  DWORD result = kPoison;
+  ~LateWaiter() {
+    if (done == NULL) return;
+    result = WaitForSingleObject(never, 300);
+    lateResult = result;
+    SetEvent(done);
+  }
+  static inline std::atomic<DWORD> lateResult{kPoison};
+};
+thread_local LateWaiter lateWaiter;
+
+DWORD WINAPI ArmLateWaiter(LPVOID parameter) {
+  auto* handshake = static_cast<Handshake*>(parameter);
+  lateWaiter.never = handshake->go;
+  lateWaiter.done = handshake->done;
+  return 0;
+}
+
+TEST_F(SyncTest, WaitsAfterAThreadsRoutineHasEndedStillWork) {
+  Handshake handshake{Event(TRUE, FALSE), Event(TRUE, FALSE)};
+  LateWaiter::lateResult = kPoison;
+  HANDLE thread = Thread(ArmLateWaiter, &handshake);
+  EXPECT_EQ(WaitForSingleObject(handshake.done, INFINITE), WAIT_OBJECT_0);
+  EXPECT_EQ(LateWaiter::lateResult, static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_EQ(Join(thread), 0u);
+}
+
 // --- critical sections
 
 struct Counter {
