@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -114,6 +115,25 @@ TEST_F(MachineTest, PathsThatNameNothingInTheMachineFail) {
   std::u16string longName(256, u'x');
   fs::path host;
   EXPECT_FALSE(machine::ResolvePath(u"C:\\" + longName, host));
+}
+
+// Whatever a caller passes, a path that resolves lands inside the machine's drive.
+TEST_F(MachineTest, NoPathLeavesTheDrive) {
+  fs::create_directories(folder_ / "drive_c/a/b");
+  ASSERT_TRUE(SetCurrentDirectoryW(u"C:\\a\\b"));
+  const std::u16string pieces[] = {u"..", u".", u"\\", u"/", u"a", u"B", u"...", u" ", u"C:", u"c:\\",
+                                   u"\\\\?\\", u"%", u"\u00e9", u"\u4e2d"};
+  const std::string drive = (folder_ / "drive_c").lexically_normal().string();
+  std::mt19937 random(1211);
+  for (int i = 0; i < 2000; ++i) {
+    std::u16string path;
+    for (int n = 1 + random() % 12; n > 0; --n) path += pieces[random() % std::size(pieces)];
+    fs::path host;
+    if (!machine::ResolvePath(path, host)) continue;
+    std::string landed = host.lexically_normal().string();
+    EXPECT_EQ(landed.compare(0, drive.size(), drive), 0) << "seed 1211, case " << i << ": " << landed;
+    EXPECT_EQ(landed.find("/../"), std::string::npos) << landed;
+  }
 }
 
 TEST_F(MachineTest, ResolutionMatchesExistingNamesWithoutRegardToCase) {
