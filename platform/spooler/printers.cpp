@@ -240,7 +240,13 @@ bool AddSpoolerPrinter(const SpoolerPrinter& printer) {
   if (printer.name.empty()) return false;
   return UpdateState([&](State& state) {
     if (FindPrinter(state, printer.name) != nullptr) return false;
-    state.printers.push_back({printer.name, printer.driver, printer.port, {}});
+    Printer added;
+    added.name = printer.name;
+    added.driver = printer.driver;
+    added.port = printer.port;
+    added.printProcessor = u"WinPrint";
+    added.datatype = u"RAW";
+    state.printers.push_back(std::move(added));
     return true;
   });
 }

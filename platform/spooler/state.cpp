@@ -172,15 +172,73 @@ std::string_view TrimLine(std::string_view line) {
   return line;
 }
 
-enum class Section { kNone, kSpooler, kPrinter, kJob, kOther };
+enum class Section { kNone, kSpooler, kMonitor, kDriver, kPrinter, kJob, kOther };
+
+// The plain fields of each record, by their key in the file.
+template <class Record>
+struct StringField {
+  const char* key;
+  std::u16string Record::*member;
+};
+template <class Record>
+struct NumberField {
+  const char* key;
+  DWORD Record::*member;
+};
+
+constexpr StringField<Monitor> kMonitorStrings[] = {
+    {"Name", &Monitor::name}, {"Environment", &Monitor::environment}, {"Library", &Monitor::library}};
+
+constexpr StringField<Driver> kDriverStrings[] = {
+    {"Name", &Driver::name},           {"Environment", &Driver::environment}, {"DriverPath", &Driver::driverPath},
+    {"DataFile", &Driver::dataFile},   {"ConfigFile", &Driver::configFile},   {"HelpFile", &Driver::helpFile},
+    {"Monitor", &Driver::monitor},     {"DefaultDataType", &Driver::defaultDataType}};
+constexpr NumberField<Driver> kDriverNumbers[] = {{"Version", &Driver::version}};
+
+constexpr StringField<Printer> kPrinterStrings[] = {
+    {"Name", &Printer::name},         {"Driver", &Printer::driver},
+    {"Port", &Printer::port},         {"ShareName", &Printer::shareName},
+    {"Comment", &Printer::comment},   {"Location", &Printer::location},
+    {"SepFile", &Printer::sepFile},   {"PrintProcessor", &Printer::printProcessor},
+    {"Datatype", &Printer::datatype}, {"Parameters", &Printer::parameters}};
+constexpr NumberField<Printer> kPrinterNumbers[] = {
+    {"Attributes", &Printer::attributes}, {"Priority", &Printer::priority},
+    {"DefaultPriority", &Printer::defaultPriority}, {"StartTime", &Printer::startTime},
+    {"UntilTime", &Printer::untilTime}, {"Status", &Printer::status}};
+
+// Sets a plain field of a record from its line; false when the key names none.
+template <class Record, size_t S, size_t N>
+bool ParseField(Record& record, std::string_view key, std::string_view value, const StringField<Record> (&strings)[S],
+                const NumberField<Record> (*numbers)[N]) {
+  for (const auto& field : strings) {
+    if (key != field.key) continue;
+    if (auto text = Unquote(value)) record.*field.member = *text;
+    return true;
+  }
+  if (numbers == nullptr) return false;
+  for (const auto& field : *numbers) {
+    if (key != field.key) continue;
+    std::from_chars(value.data(), value.data() + value.size(), record.*field.member);
+    return true;
+  }
+  return false;
+}
+
+template <class Record, size_t S, size_t N>
+std::string FormatFields(const Record& record, const StringField<Record> (&strings)[S],
+                         const NumberField<Record> (*numbers)[N]) {
+  std::string out;
+  for (const auto& field : strings) out += std::string(field.key) + "=" + Quote(record.*field.member) + "\n";
+  if (numbers != nullptr) {
+    for (const auto& field : *numbers) out += std::string(field.key) + "=" + std::to_string(record.*field.member) + "\n";
+  }
+  return out;
+}
+
+constexpr const NumberField<Monitor> (*kNoMonitorNumbers)[1] = nullptr;
 
 void ParsePrinterLine(Printer& printer, std::string_view key, std::string_view value) {
-  if (key == "Name" || key == "Driver" || key == "Port") {
-    auto text = Unquote(value);
-    if (!text) return;
-    (key == "Name" ? printer.name : key == "Driver" ? printer.driver : printer.port) = *text;
-    return;
-  }
+  if (ParseField(printer, key, value, kPrinterStrings, &kPrinterNumbers)) return;
   // key is `Data "name"`; the name may hold '=' itself, so the key was cut at the closing quote.
   if (!key.starts_with("Data ")) return;
   key.remove_prefix(5);
@@ -190,6 +248,16 @@ void ParsePrinterLine(Printer& printer, std::string_view key, std::string_view v
   if (!parsed || FindData(printer, *name) != nullptr) return;
   parsed->name = *name;
   printer.data.push_back(std::move(*parsed));
+}
+
+void ParseDriverLine(Driver& driver, std::string_view key, std::string_view value) {
+  if (ParseField(driver, key, value, kDriverStrings, &kDriverNumbers)) return;
+  if (key != "DependentFiles") return;
+  while (auto file = Unquote(value)) {
+    driver.dependentFiles.push_back(*file);
+    if (!value.starts_with(',')) break;
+    value.remove_prefix(1);
+  }
 }
 
 void ParseJobLine(Job& job, std::string_view key, std::string_view value) {
@@ -253,6 +321,20 @@ DataValue* FindData(Printer& printer, std::u16string_view name) {
   return nullptr;
 }
 
+Monitor* FindMonitor(State& state, std::u16string_view name) {
+  for (Monitor& monitor : state.monitors) {
+    if (SameName(monitor.name, name)) return &monitor;
+  }
+  return nullptr;
+}
+
+Driver* FindDriver(State& state, std::u16string_view name) {
+  for (Driver& driver : state.drivers) {
+    if (SameName(driver.name, name)) return &driver;
+  }
+  return nullptr;
+}
+
 Job* FindJob(State& state, DWORD id) {
   for (Job& job : state.jobs) {
     if (job.id == id) return &job;
@@ -270,10 +352,14 @@ State ParseState(std::string_view text) {
     const std::string_view line = TrimLine(raw);
     if (line.starts_with('[') && line.ends_with(']')) {
       const std::string_view name = line.substr(1, line.size() - 2);
-      section = name == "Spooler" ? Section::kSpooler
+      section = name == "Spooler"   ? Section::kSpooler
+                : name == "Monitor" ? Section::kMonitor
+                : name == "Driver"  ? Section::kDriver
                 : name == "Printer" ? Section::kPrinter
                 : name == "Job"     ? Section::kJob
                                     : Section::kOther;
+      if (section == Section::kMonitor) state.monitors.emplace_back();
+      if (section == Section::kDriver) state.drivers.emplace_back();
       if (section == Section::kPrinter) state.printers.emplace_back();
       if (section == Section::kJob) state.jobs.emplace_back();
       if (section == Section::kOther) state.otherSections += std::string(raw) + "\n";
@@ -287,6 +373,10 @@ State ParseState(std::string_view text) {
     if (line.empty() || line.starts_with(';') || !SplitLine(line, key, value)) continue;
     if (section == Section::kSpooler && key == "NextJobId") {
       std::from_chars(value.data(), value.data() + value.size(), state.nextJobId);
+    } else if (section == Section::kMonitor) {
+      ParseField(state.monitors.back(), key, value, kMonitorStrings, kNoMonitorNumbers);
+    } else if (section == Section::kDriver) {
+      ParseDriverLine(state.drivers.back(), key, value);
     } else if (section == Section::kPrinter) {
       ParsePrinterLine(state.printers.back(), key, value);
     } else if (section == Section::kJob) {
@@ -294,6 +384,8 @@ State ParseState(std::string_view text) {
     }
   }
   // A section that lost its name or id to damage names nothing and is dropped.
+  std::erase_if(state.monitors, [](const Monitor& m) { return m.name.empty(); });
+  std::erase_if(state.drivers, [](const Driver& d) { return d.name.empty(); });
   std::erase_if(state.printers, [](const Printer& p) { return p.name.empty(); });
   std::erase_if(state.jobs, [](const Job& j) { return j.id == 0; });
   for (const Job& job : state.jobs) state.nextJobId = std::max(state.nextJobId, job.id + 1);
@@ -303,9 +395,16 @@ State ParseState(std::string_view text) {
 
 std::string FormatState(const State& state) {
   std::string out = "[Spooler]\nNextJobId=" + std::to_string(state.nextJobId) + "\n";
+  for (const Monitor& monitor : state.monitors) {
+    out += "\n[Monitor]\n" + FormatFields(monitor, kMonitorStrings, kNoMonitorNumbers);
+  }
+  for (const Driver& driver : state.drivers) {
+    out += "\n[Driver]\n" + FormatFields(driver, kDriverStrings, &kDriverNumbers) + "DependentFiles=";
+    for (size_t i = 0; i < driver.dependentFiles.size(); ++i) out += (i > 0 ? "," : "") + Quote(driver.dependentFiles[i]);
+    out += "\n";
+  }
   for (const Printer& printer : state.printers) {
-    out += "\n[Printer]\nName=" + Quote(printer.name) + "\nDriver=" + Quote(printer.driver) +
-           "\nPort=" + Quote(printer.port) + "\n";
+    out += "\n[Printer]\n" + FormatFields(printer, kPrinterStrings, &kPrinterNumbers);
     for (const DataValue& value : printer.data) out += "Data " + Quote(value.name) + "=" + FormatValue(value) + "\n";
   }
   for (const Job& job : state.jobs) {

@@ -7,10 +7,27 @@
 //   [Spooler]
 //   NextJobId=4
 //
+//   [Monitor]
+//   Name="Orvella Language Monitor"
+//   Environment="Windows NT x86"
+//   Library="DovaMon.dll"
+//
+//   [Driver]
+//   Name="Orvella 300 Series"
+//   Environment="Windows NT x86"
+//   Version=3
+//   DriverPath="C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3\\DovaRndr.dll"
+//   DependentFiles="DovaUm.dll","DovaMon.dll"
+//   Monitor="Orvella Language Monitor"
+//   ...
+//
 //   [Printer]
 //   Name="Orvella 300 Series"
 //   Driver="Orvella 300 Series"
 //   Port="LPT1:"
+//   PrintProcessor="WinPrint"
+//   Attributes=2560
+//   ...
 //   Data "Progress"=dword:00000000
 //   Data "Comment"="any text"
 //   Data "Table"=hex:01,02,03
@@ -48,7 +65,25 @@ struct Printer {
   std::u16string name;
   std::u16string driver;
   std::u16string port;
+  std::u16string shareName, comment, location, sepFile, printProcessor, datatype, parameters;
+  DWORD attributes = 0, priority = 1, defaultPriority = 0, startTime = 0, untilTime = 0, status = 0;
   std::vector<DataValue> data;
+};
+
+struct Monitor {
+  std::u16string name;
+  std::u16string environment;
+  std::u16string library;  // file name in the system directory
+};
+
+struct Driver {
+  std::u16string name;
+  std::u16string environment;
+  DWORD version = 3;
+  // Full paths of the installed files, in the driver directory's version folder.
+  std::u16string driverPath, dataFile, configFile, helpFile;
+  std::vector<std::u16string> dependentFiles;
+  std::u16string monitor, defaultDataType;
 };
 
 struct Job {
@@ -61,6 +96,8 @@ struct Job {
 
 struct State {
   DWORD nextJobId = 1;
+  std::vector<Monitor> monitors;
+  std::vector<Driver> drivers;
   std::vector<Printer> printers;
   std::vector<Job> jobs;
   std::string otherSections;  // sections of other kinds, verbatim
@@ -77,6 +114,8 @@ bool UpdateState(const std::function<bool(State&)>& edit);
 // Printer names are matched without regard to case, as Windows does.
 bool SameName(std::u16string_view a, std::u16string_view b);
 Printer* FindPrinter(State& state, std::u16string_view name);
+Monitor* FindMonitor(State& state, std::u16string_view name);
+Driver* FindDriver(State& state, std::u16string_view name);
 DataValue* FindData(Printer& printer, std::u16string_view name);
 Job* FindJob(State& state, DWORD id);
 
