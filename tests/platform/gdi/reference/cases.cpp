@@ -639,16 +639,18 @@ void StretchCases(Recorder &rec) {
                              (rop == SRCCOPY ? "/SRCCOPY" : "/SRCAND"));
     }
   }
-  // Part of the source, 1:1 and stretched, from a bottom-up and a top-down image.
+  // Part of the source, 1:1 and stretched, from a bottom-up and a top-down image. The source rectangle
+  // of a top-down image starts at its top-left corner, as GDI documents. Wine 8 follows that except on
+  // its path for the exact SRCCOPY code, where it counts ySrc from the bottom; the top-down case uses
+  // SRCCOPY's truth table without its low word (the same operation to Windows) to stay off that path.
   for (int height : {12, -12}) {
     Canvas canvas(48, 40);
     canvas.Scatter(73);
     Dib source(14, height, 24, 79);
-    StretchDIBits(canvas.Dc(), 1, 2, 9, 7, 3, 2, 9, 7, source.Bits(), source.Info(), DIB_RGB_COLORS, SRCCOPY);
-    StretchDIBits(canvas.Dc(), 12, 2, 25, 20, 4, 3, 7, 6, source.Bits(), source.Info(), DIB_RGB_COLORS,
-                  SRCCOPY);
-    StretchDIBits(canvas.Dc(), 2, 24, 10, 5, 1, 5, 12, 6, source.Bits(), source.Info(), DIB_RGB_COLORS,
-                  SRCCOPY);
+    const DWORD copy = height > 0 ? SRCCOPY : RopCode(0xCC);
+    StretchDIBits(canvas.Dc(), 1, 2, 9, 7, 3, 2, 9, 7, source.Bits(), source.Info(), DIB_RGB_COLORS, copy);
+    StretchDIBits(canvas.Dc(), 12, 2, 25, 20, 4, 3, 7, 6, source.Bits(), source.Info(), DIB_RGB_COLORS, copy);
+    StretchDIBits(canvas.Dc(), 2, 24, 10, 5, 1, 5, 12, 6, source.Bits(), source.Info(), DIB_RGB_COLORS, copy);
     canvas.Record(rec, std::string("stretch/part/") + (height > 0 ? "bottom-up" : "top-down"));
   }
 }
@@ -932,6 +934,27 @@ class Dice {
     const uint32_t n = uint32_t(noise_.Byte()) << 16 | uint32_t(noise_.Byte()) << 8 | noise_.Byte();
     return low + static_cast<int>(n % uint32_t(high - low + 1));
   }
+  // Each draw is its own statement: the order in which a call's arguments are evaluated is unspecified,
+  // and both builds must draw the same numbers in the same order.
+  int Sign(int oneIn) { return In(0, oneIn - 1) == 0 ? -1 : 1; }
+  int Signed(int low, int high, int oneIn) {
+    const int magnitude = In(low, high);
+    return magnitude * Sign(oneIn);
+  }
+  COLORREF Colour() {
+    const int r = In(0, 255);
+    const int g = In(0, 255);
+    const int b = In(0, 255);
+    return RGB(r, g, b);
+  }
+  RECT Rect(int width, int height) {
+    RECT r;
+    r.left = In(-5, width);
+    r.top = In(-5, height);
+    r.right = In(-5, width + 5);
+    r.bottom = In(-5, height + 5);
+    return r;
+  }
 
  private:
   Noise noise_;
@@ -939,40 +962,53 @@ class Dice {
 
 bool UsesPattern(unsigned rop) { return ((rop >> 4) & 0x0F) != (rop & 0x0F); }
 
-HBRUSH RandomBrush(Dice &dice, std::vector<Dib> &keep) {
-  const COLORREF colour = RGB(dice.In(0, 255), dice.In(0, 255), dice.In(0, 255));
+// A brush of any kind; `period` receives the size of its tile (1 x 1 for a solid brush).
+HBRUSH RandomBrush(Dice &dice, std::vector<Dib> &keep, POINT &period) {
+  const COLORREF colour = dice.Colour();
+  period = {8, 8};
   switch (dice.In(0, 3)) {
     case 0:
+      period = {1, 1};
       return CreateSolidBrush(colour);
     case 1:
       return CreateHatchBrush(dice.In(HS_HORIZONTAL, HS_DIAGCROSS), colour);
     case 2:
       return NoisePatternBrush(static_cast<uint32_t>(dice.In(0, 1 << 20)));
-    default:
-      keep.emplace_back(dice.In(1, 11), dice.In(1, 11) * (dice.In(0, 3) == 0 ? -1 : 1), 24,
-                        dice.In(0, 1 << 20));
+    default: {
+      const int w = dice.In(1, 11);
+      const int h = dice.Signed(1, 11, 4);
+      const int seed = dice.In(0, 1 << 20);
+      keep.emplace_back(w, h, 24, seed);
+      period = {w, h < 0 ? -h : h};
       return CreateDIBPatternBrushPt(keep.back().Packed(), DIB_RGB_COLORS);
+    }
   }
 }
 
-void RandomStretch(Dice &dice, HDC dc, int width, int height) {
+void RandomStretch(Dice &dice, HDC dc, int width, int height, POINT period) {
   const unsigned rop = static_cast<unsigned>(dice.In(0, 255));
   const int sw = dice.In(1, 14);
   const int sh = dice.In(1, 14);
-  Dib source(sw, sh * (dice.In(0, 4) == 0 ? -1 : 1), 24, dice.In(0, 1 << 20));
+  const int sign = dice.Sign(5);
+  const int seed = dice.In(0, 1 << 20);
+  Dib source(sw, sh * sign, 24, seed);
   int xd = dice.In(-10, width + 2);
   int yd = dice.In(-10, height + 2);
-  int dw = dice.In(1, 30) * (dice.In(0, 3) == 0 ? -1 : 1);
-  int dh = dice.In(1, 30) * (dice.In(0, 3) == 0 ? -1 : 1);
+  int dw = dice.Signed(1, 30, 4);
+  int dh = dice.Signed(1, 30, 4);
   int xs = dice.In(0, sw - 1);
   int ys = dice.In(0, sh - 1);
   int ws = dice.In(1, sw - xs);
   int hs = dice.In(1, sh - ys);
+  // Wine 8 leaves the last source pixel out of a shrink onto a single pixel (except for the exact SRCCOPY
+  // code, where it combines them all as Windows does): shrinks are compared onto two pixels or more.
+  if (dw * dw == 1 && ws > 1) dw *= 2;
+  if (dh * dh == 1 && hs > 1) dh *= 2;
   if (UsesPattern(rop) && UsesSource(rop)) {
     // Wine 8 anchors the pattern of a pattern-and-source operation at twice the destination position
-    // (Windows: at the canvas origin); they agree on unmirrored rectangles at multiples of 8.
-    xd = xd / 8 * 8;
-    yd = yd / 8 * 8;
+    // (Windows: at the canvas origin); they agree on unmirrored rectangles at multiples of the tile size.
+    xd = xd / period.x * period.x;
+    yd = yd / period.y * period.y;
     dw = dw < 0 ? -dw : dw;
     dh = dh < 0 ? -dh : dh;
   }
@@ -984,57 +1020,69 @@ void RandomStep(Dice &dice, HDC dc, int width, int height) {
   std::vector<Dib> keep;
   switch (dice.In(0, 5)) {
     case 0: {
-      HBRUSH brush = RandomBrush(dice, keep);
-      const RECT r = {dice.In(-5, width), dice.In(-5, height), dice.In(-5, width + 5),
-                      dice.In(-5, height + 5)};
+      POINT period;
+      HBRUSH brush = RandomBrush(dice, keep, period);
+      const RECT r = dice.Rect(width, height);
       FillRect(dc, &r, brush);
       DeleteObject(brush);
       break;
     }
     case 1: {
-      HBRUSH brush = RandomBrush(dice, keep);
+      POINT period;
+      HBRUSH brush = RandomBrush(dice, keep, period);
       HGDIOBJ old = SelectObject(dc, brush);
       unsigned rop;
       do rop = static_cast<unsigned>(dice.In(0, 255));
       while (UsesSource(rop));
-      BitBlt(dc, dice.In(-8, width), dice.In(-8, height), dice.In(-3, 30), dice.In(-3, 30), nullptr, 0, 0,
-             RopCode(rop));
+      const int x = dice.In(-8, width);
+      const int y = dice.In(-8, height);
+      const int w = dice.In(-3, 30);
+      const int h = dice.In(-3, 30);
+      BitBlt(dc, x, y, w, h, nullptr, 0, 0, RopCode(rop));
       SelectObject(dc, old);
       DeleteObject(brush);
       break;
     }
     case 2: {
-      HBRUSH brush = RandomBrush(dice, keep);
+      // In TRANSPARENT mode Wine 8's StretchDIBits paints the spaces of a hatched brush, while its BitBlt
+      // leaves them; which of the two Windows does for a blit with a source is not settled here, and the
+      // band renderer keeps its canvas OPAQUE. So image blits are compared in OPAQUE mode only.
+      SetBkMode(dc, OPAQUE);
+      POINT period;
+      HBRUSH brush = RandomBrush(dice, keep, period);
       HGDIOBJ old = SelectObject(dc, brush);
-      RandomStretch(dice, dc, width, height);
+      RandomStretch(dice, dc, width, height, period);
       SelectObject(dc, old);
       DeleteObject(brush);
       break;
     }
     case 3: {
       SetBkMode(dc, dice.In(0, 1) == 0 ? OPAQUE : TRANSPARENT);
-      HPEN pen = MakePen(kPenStyles[dice.In(0, 6)].style, 1, RGB(dice.In(0, 255), 0, dice.In(0, 255)));
+      const int style = kPenStyles[dice.In(0, 6)].style;
+      HPEN pen = MakePen(style, 1, dice.Colour());
       HGDIOBJ old = SelectObject(dc, pen);
       POINT points[6];
       const int count = dice.In(2, 6);
-      for (int i = 0; i < count; ++i) points[i] = {dice.In(-20, width + 20), dice.In(-20, height + 20)};
+      for (int i = 0; i < count; ++i) {
+        points[i].x = dice.In(-20, width + 20);
+        points[i].y = dice.In(-20, height + 20);
+      }
       DrawPolyline(dc, points, count);
       SelectObject(dc, old);
       DeleteObject(pen);
       break;
     }
     case 4: {
-      SetBkColor(dc, RGB(dice.In(0, 255), dice.In(0, 255), dice.In(0, 255)));
-      const RECT r = {dice.In(-5, width), dice.In(-5, height), dice.In(-5, width + 5),
-                      dice.In(-5, height + 5)};
+      SetBkColor(dc, dice.Colour());
+      const RECT r = dice.Rect(width, height);
       ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
       break;
     }
     default:
       SetBkMode(dc, dice.In(0, 1) == 0 ? OPAQUE : TRANSPARENT);
-      HBRUSH brush = RandomBrush(dice, keep);
-      const RECT r = {dice.In(-5, width), dice.In(-5, height), dice.In(-5, width + 5),
-                      dice.In(-5, height + 5)};
+      POINT period;
+      HBRUSH brush = RandomBrush(dice, keep, period);
+      const RECT r = dice.Rect(width, height);
       FillRect(dc, &r, brush);
       DeleteObject(brush);
       break;
@@ -1046,7 +1094,8 @@ void RandomCases(Recorder &rec) {
     Dice dice(seed);
     const int width = dice.In(1, 40);
     const int height = dice.In(1, 30);
-    Canvas canvas(width, height, dice.In(0, 3) == 0);
+    const bool topDown = dice.In(0, 3) == 0;
+    Canvas canvas(width, height, topDown);
     canvas.Scatter(seed);
     for (int steps = dice.In(1, 6); steps > 0; --steps) RandomStep(dice, canvas.Dc(), width, height);
     canvas.Record(rec, "random/" + Num(static_cast<int>(seed)));
