@@ -87,8 +87,6 @@ uint64_t MinorOffset(uint64_t i, uint64_t d, uint64_t n, bool minorDescends) {
   return Nearest(product / n, product % n, n, minorDescends);
 }
 
-// Steps [lo, hi) of a walk of n steps that keep `start + step * offset(i)` within [0, limit), where
-// offset(i) is i on the major axis and MinorOffset on the minor one. Both are monotonic in i.
 struct StepRange {
   uint64_t lo;
   uint64_t hi;
@@ -119,6 +117,9 @@ uint64_t FirstStepBeyond(int64_t bound, uint64_t lo, uint64_t hi, const Axis &mi
   return lo;
 }
 
+// The steps [lo, hi) of a walk of n steps whose pixels lie on the canvas: those that keep
+// `start + step * offset(i)` within [0, limit) on both axes, where offset(i) is i on the major axis and
+// MinorOffset on the minor one. Both are monotonic in i, so the range is found by bisection.
 StepRange VisibleSteps(const Axis &major, const Axis &minor) {
   const uint64_t n = major.length;
   int64_t first = 0;
@@ -136,6 +137,50 @@ StepRange VisibleSteps(const Axis &major, const Axis &minor) {
   return range;
 }
 
+// Where a walk starts on the canvas and how it moves through memory.
+struct Walk {
+  BYTE *pixel;          // the first visible pixel
+  ptrdiff_t majorStep;  // bytes to the next pixel along the major axis
+  ptrdiff_t minorStep;  // bytes to the next pixel along the minor axis
+  uint64_t count;       // visible pixels, > 0
+  int64_t error;        // 2 * i * d - (2 * offset + 1) * n at the first visible step i
+  uint64_t d, n;        // minor and major lengths of the line
+  bool descends;        // the minor coordinate falls along the line
+  uint32_t style;       // style position of the first visible pixel
+};
+
+// The Bresenham loop: the error term rises by 2d per major step, and the minor coordinate moves on
+// when it passes zero (reaches zero on a descending axis, where halves round onwards). Int is 32 bits
+// for every line shorter than 2^30 pixels, 64 bits beyond.
+template <class Int>
+void Run(const Stroke &stroke, const Walk &walk) {
+  const Int twiceD = static_cast<Int>(2 * walk.d);
+  const Int twiceN = static_cast<Int>(2 * walk.n);
+  const Int bias = walk.descends ? -1 : 0;
+  const uint32_t mask = stroke.dashes.onMask;
+  const uint32_t period = stroke.dashes.period;
+  Int error = static_cast<Int>(walk.error);
+  uint32_t style = walk.style;
+  BYTE *pixel = walk.pixel;
+  for (uint64_t left = walk.count;;) {
+    const bool on = (mask >> style) & 1;
+    if (on || stroke.paintGaps) {
+      const BYTE *color = on ? stroke.pen : stroke.gap;
+      pixel[0] = color[0];
+      pixel[1] = color[1];
+      pixel[2] = color[2];
+    }
+    if (--left == 0) break;
+    if (++style == period) style = 0;
+    pixel += walk.majorStep;
+    error += twiceD;
+    if (error > bias) {
+      error -= twiceN;
+      pixel += walk.minorStep;
+    }
+  }
+}
+
 void DrawLine(Stroke &stroke, POINT from, POINT to) {
   const int64_t dx = int64_t{to.x} - from.x;
   const int64_t dy = int64_t{to.y} - from.y;
@@ -151,48 +196,36 @@ void DrawLine(Stroke &stroke, POINT from, POINT to) {
   if (n == 0) return;
 
   const StepRange steps = VisibleSteps(major, minor);
-  const uint64_t period = stroke.dashes.period;
   if (steps.lo < steps.hi) {
     const uint64_t d = minor.length;
     const bool descends = minor.step < 0;
-    // Error term of the walk at its first visible step: offset*n + remainder = i*d.
-    uint64_t whole = steps.lo * d / n;
-    uint64_t remainder = steps.lo * d % n;
-    uint64_t offset = MinorOffset(steps.lo, d, n, descends);
-    const int64_t x0 = xMajor ? major.start + major.step * static_cast<int64_t>(steps.lo)
-                              : minor.start + minor.step * static_cast<int64_t>(offset);
-    const int64_t y0 = xMajor ? minor.start + minor.step * static_cast<int64_t>(offset)
-                              : major.start + major.step * static_cast<int64_t>(steps.lo);
-    // Byte steps: one pixel along x, one row along y (rows may lie bottom-up in memory).
+    const uint64_t whole = steps.lo * d / n;
+    const uint64_t remainder = steps.lo * d % n;
+    const uint64_t offset = Nearest(whole, remainder, n, descends);
+    const int64_t majorAt = major.start + major.step * static_cast<int64_t>(steps.lo);
+    const int64_t minorAt = minor.start + minor.step * static_cast<int64_t>(offset);
+    const int64_t x = xMajor ? majorAt : minorAt;
+    const int64_t y = xMajor ? minorAt : majorAt;
+    // Rows may lie bottom-up in memory.
     const ptrdiff_t rowStep = target.bottomUp ? -static_cast<ptrdiff_t>(target.stride) : target.stride;
-    const ptrdiff_t majorStep = (xMajor ? 3 : rowStep) * major.step;
-    const ptrdiff_t minorStep = (xMajor ? rowStep : 3) * minor.step;
-    BYTE *pixel = target.Row(static_cast<int>(y0)) + 3 * static_cast<ptrdiff_t>(x0);
-    uint64_t style = (stroke.position + steps.lo) % period;
-    for (uint64_t i = steps.lo;;) {
-      const bool on = (stroke.dashes.onMask >> style) & 1;
-      if (on || stroke.paintGaps) {
-        const BYTE *color = on ? stroke.pen : stroke.gap;
-        pixel[0] = color[0];
-        pixel[1] = color[1];
-        pixel[2] = color[2];
-      }
-      if (++i == steps.hi) break;
-      if (++style == period) style = 0;
-      pixel += majorStep;
-      remainder += d;
-      if (remainder >= n) {
-        remainder -= n;
-        ++whole;
-      }
-      const uint64_t next = Nearest(whole, remainder, n, descends);
-      if (next != offset) {
-        pixel += minorStep;
-        offset = next;
-      }
+    Walk walk;
+    walk.pixel = target.Row(static_cast<int>(y)) + 3 * static_cast<ptrdiff_t>(x);
+    walk.majorStep = (xMajor ? 3 : rowStep) * major.step;
+    walk.minorStep = (xMajor ? rowStep : 3) * minor.step;
+    walk.count = steps.hi - steps.lo;
+    walk.error = 2 * static_cast<int64_t>(remainder) - static_cast<int64_t>(n) -
+                 2 * static_cast<int64_t>(offset - whole) * static_cast<int64_t>(n);
+    walk.d = d;
+    walk.n = n;
+    walk.descends = descends;
+    walk.style = static_cast<uint32_t>((stroke.position + steps.lo) % stroke.dashes.period);
+    if (n < (uint64_t{1} << 30)) {
+      Run<int32_t>(stroke, walk);
+    } else {
+      Run<int64_t>(stroke, walk);
     }
   }
-  stroke.position = (stroke.position + n) % period;
+  stroke.position = (stroke.position + n) % stroke.dashes.period;
 }
 
 void ToBytes(COLORREF color, BYTE out[3]) {
