@@ -32,7 +32,8 @@ struct PrinterDataValue {
   std::vector<BYTE> bytes;
 };
 
-// False when a printer of that name (compared without regard to case) exists or the name is empty.
+// Adds a printer directly, without the checks of AddPrinter (its driver need not be installed). False
+// when a printer of that name (compared without regard to case) exists or the name is empty.
 bool AddSpoolerPrinter(const SpoolerPrinter& printer);
 std::vector<SpoolerPrinter> SpoolerPrinters();
 
@@ -40,6 +41,23 @@ std::vector<SpoolerPrinter> SpoolerPrinters();
 DWORD AddSpoolerJob(std::u16string_view printer, std::u16string_view document);
 // The jobs of one printer, or of all printers when `printer` is empty, in the order they were added.
 std::vector<SpoolerJob> SpoolerJobs(std::u16string_view printer = {});
+
+// Monitors added with AddMonitor: the library is a file name in the system directory.
+struct SpoolerMonitor {
+  std::u16string name;
+  std::u16string library;
+};
+std::vector<SpoolerMonitor> SpoolerMonitors();
+
+// Drivers added with AddPrinterDriver: full Windows paths of the installed files, the names of the
+// dependent files (installed next to them) and the driver's language monitor.
+struct SpoolerDriver {
+  std::u16string name;
+  std::u16string monitor;
+  std::u16string driverPath, dataFile, configFile, helpFile;
+  std::vector<std::u16string> dependentFiles;
+};
+std::vector<SpoolerDriver> SpoolerDrivers();
 
 std::optional<PrinterDataValue> ReadPrinterData(std::u16string_view printer, std::u16string_view valueName);
 // False when there is no such printer.
