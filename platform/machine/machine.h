@@ -2,6 +2,7 @@
 // the machine's settings and the text files that keep the registry, spooler and device state.
 #pragma once
 
+#include <platform/machine.h>  // the extensions (UseMachine, HostPath, ...) that go with these
 #include <windows.h>
 
 #include <filesystem>
