@@ -639,18 +639,22 @@ void StretchCases(Recorder &rec) {
                              (rop == SRCCOPY ? "/SRCCOPY" : "/SRCAND"));
     }
   }
-  // Part of the source, 1:1 and stretched, from a bottom-up and a top-down image. The source rectangle
-  // of a top-down image starts at its top-left corner, as GDI documents. Wine 8 follows that except on
-  // its path for the exact SRCCOPY code, where it counts ySrc from the bottom; the top-down case uses
-  // SRCCOPY's truth table without its low word (the same operation to Windows) to stay off that path.
+  // Part of the source, 1:1 and stretched, from a bottom-up and a top-down image. Of a top-down image only
+  // column ranges are taken: where its rows start for a ySrc other than 0 is not settled (Wine 8 counts
+  // ySrc from the bottom on its path for the exact SRCCOPY code and from the top on its other path), and
+  // the band renderer always blits whole images.
   for (int height : {12, -12}) {
     Canvas canvas(48, 40);
     canvas.Scatter(73);
     Dib source(14, height, 24, 79);
-    const DWORD copy = height > 0 ? SRCCOPY : RopCode(0xCC);
-    StretchDIBits(canvas.Dc(), 1, 2, 9, 7, 3, 2, 9, 7, source.Bits(), source.Info(), DIB_RGB_COLORS, copy);
-    StretchDIBits(canvas.Dc(), 12, 2, 25, 20, 4, 3, 7, 6, source.Bits(), source.Info(), DIB_RGB_COLORS, copy);
-    StretchDIBits(canvas.Dc(), 2, 24, 10, 5, 1, 5, 12, 6, source.Bits(), source.Info(), DIB_RGB_COLORS, copy);
+    const bool rows = height > 0;
+    const auto blit = [&](int x, int y, int w, int h, int xs, int ys, int ws, int hs) {
+      StretchDIBits(canvas.Dc(), x, y, w, h, xs, rows ? ys : 0, ws, rows ? hs : 12, source.Bits(),
+                    source.Info(), DIB_RGB_COLORS, SRCCOPY);
+    };
+    blit(1, 2, 9, 7, 3, 2, 9, 7);
+    blit(12, 2, 25, 20, 4, 3, 7, 6);
+    blit(2, 24, 10, 5, 1, 5, 12, 6);
     canvas.Record(rec, std::string("stretch/part/") + (height > 0 ? "bottom-up" : "top-down"));
   }
 }
@@ -1000,6 +1004,11 @@ void RandomStretch(Dice &dice, HDC dc, int width, int height, POINT period) {
   int ys = dice.In(0, sh - 1);
   int ws = dice.In(1, sw - xs);
   int hs = dice.In(1, sh - ys);
+  if (sign < 0) {
+    // Rows of a top-down source are taken whole (see the part-of-the-source cases).
+    ys = 0;
+    hs = sh;
+  }
   // Wine 8 leaves the last source pixel out of a shrink onto a single pixel (except for the exact SRCCOPY
   // code, where it combines them all as Windows does): shrinks are compared onto two pixels or more.
   if (dw * dw == 1 && ws > 1) dw *= 2;
