@@ -10,6 +10,7 @@ namespace orvella::rc {
 namespace {
 
 constexpr uint16_t kDefaultLanguage = 0x0409;  // rc.exe's default, US English
+constexpr int kMaxNesting = 256;               // parentheses and unary operators in one expression
 
 // Window and dialog styles the compiler itself applies.
 constexpr uint32_t WS_POPUP = 0x80000000, WS_CHILD = 0x40000000, WS_VISIBLE = 0x10000000;
@@ -179,6 +180,12 @@ class Parser {
   // Integer expressions as rc.exe evaluates them: | & + - * / with C's precedence, unary - and ~,
   // parentheses; values are 32 bits and wrap.
   uint32_t Primary() {
+    // Nesting is bounded so that no script can exhaust the stack.
+    if (++depth_ > kMaxNesting) Fail("expression nested too deeply");
+    struct Leave {
+      int& depth;
+      ~Leave() { --depth; }
+    } leave{depth_};
     if (Accept("(")) {
       const uint32_t value = Expression();
       Expect(")");
@@ -485,6 +492,7 @@ class Parser {
 
   const std::vector<Token>& tokens_;
   size_t pos_ = 0;
+  int depth_ = 0;
   uint16_t language_ = kDefaultLanguage;
   std::map<std::pair<uint16_t, uint16_t>, std::u16string> strings_;  // (language, id) -> text
   std::vector<Resource> resources_;

@@ -12,6 +12,7 @@ namespace {
 
 constexpr int kMaxIncludeDepth = 32;
 constexpr size_t kMaxExpansion = 100000;  // tokens one line may grow to
+constexpr int kMaxNesting = 256;           // parentheses and unary operators in one expression
 
 // Code page 1252 from 0x80 to 0x9F; the rest of the page is Latin-1.
 constexpr std::array<char16_t, 32> kWestern80 = {
@@ -446,10 +447,16 @@ int64_t Preprocessor::Evaluate(const std::vector<Token>& raw, const std::string&
   }
 
   size_t pos = 0;
+  int depth = 0;  // nesting of parentheses and unary operators, bounded so no line can exhaust the stack
   const auto peek = [&]() -> std::string { return pos < tokens.size() && tokens[pos].kind == Token::Kind::kPunct ? tokens[pos].text : ""; };
   std::function<int64_t(int)> binary;
   std::function<int64_t()> unary = [&]() -> int64_t {
     if (pos >= tokens.size()) throw Error(where + ": incomplete #if expression");
+    if (++depth > kMaxNesting) throw Error(where + ": #if expression nested too deeply");
+    struct Leave {
+      int& depth;
+      ~Leave() { --depth; }
+    } leave{depth};
     const Token& t = tokens[pos++];
     if (t.kind == Token::Kind::kNumber) return t.number;
     if (t.kind == Token::Kind::kName) return 0;

@@ -1,5 +1,6 @@
 // The resource compiler refuses what rc.exe would refuse, and says where.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -12,7 +13,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct CompilerRun {
-  int status;
+  int status;  // the exit code; -1 when the compiler did not exit by itself (a crash)
   std::string output;
 };
 
@@ -34,7 +35,8 @@ class ResourceCompilerTest : public ::testing::Test {
     std::string output;
     char chunk[256];
     while (size_t n = fread(chunk, 1, sizeof chunk, pipe)) output.append(chunk, n);
-    return {pclose(pipe), output};
+    const int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
   }
 
   fs::path folder_;
@@ -66,9 +68,19 @@ TEST_F(ResourceCompilerTest, RefusesInvalidScriptsNamingTheLine) {
   };
   for (const auto& c : cases) {
     const CompilerRun run = Compile(c.script);
-    EXPECT_NE(run.status, 0) << c.script;
+    EXPECT_EQ(run.status, 1) << c.script;
     EXPECT_NE(run.output.find(c.message), std::string::npos) << c.script << "\ngot: " << run.output;
     EXPECT_FALSE(fs::exists(folder_ / "out.cpp")) << "no output from a failed compilation";
+  }
+}
+
+TEST_F(ResourceCompilerTest, DeeplyNestedExpressionsAreRefusedNotOverflowed) {
+  const std::string deep(30000, '('), close(30000, ')');
+  for (const std::string& script : {"STRINGTABLE { " + deep + "1" + close + " \"a\" }\n",
+                                    "#if " + deep + "1" + close + "\n#endif\n", "#if " + std::string(60000, '!') + "1\n#endif\n"}) {
+    const CompilerRun run = Compile(script);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("nested too deeply"), std::string::npos) << run.output;
   }
 }
 
