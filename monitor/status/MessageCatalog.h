@@ -29,8 +29,6 @@ class MessageCatalog {
 
   // Finds and reads the translation file; without one the catalog passes every text through.
   void Load();
-  // Parses catalog text: the lines of the section, or of a whole file.
-  void Parse(std::u16string text);
 
   std::u16string Translate(std::u16string_view text) const;
   // The string-table text with this id (empty when there is none), translated.
@@ -41,6 +39,8 @@ class MessageCatalog {
 
  private:
   void LoadWholeFile();
+  // Parses catalog text: the lines of the section, or of a whole file.
+  void Parse(std::u16string text);
 
   std::u16string iniPath_;
   DWORD passThrough_ = 1;
