@@ -76,6 +76,51 @@ TEST_F(MonitorEntry, TableHoldsTheProvidedEntriesOnly) {
   EXPECT_TRUE(m.pfnDeletePort(nullptr, nullptr, name.data()));
 }
 
+// The string table carries every user text by number, with real line breaks where the English text
+// has them: they are also the keys of the translation files, so they must come out exactly.
+TEST_F(MonitorEntry, StringTableHoldsTheUserTexts) {
+  const struct {
+    UINT id;
+    const char16_t* text;
+  } strings[] = {
+      {1, u"Warning"},
+      {22, u"Not support print out to this port:"},
+      {23, u"Please choose port:"},
+      {26, u"Format Error!!"},
+      {27, u"No Support SCSI Command Error!!"},
+      {28, u"Logic Unit Not Supported Error!!"},
+      {30, u"Memory SRAM Error!!"},
+      {31, u"Memory DRAM Error!!"},
+      {32, u"NVR Check Sum Error!!"},
+      {33, u"ASIC Error!!"},
+      {34, u"MEMORY_NVR_ERROR!!"},
+      {35, u"Firmware Check Sum Error!!"},
+      {36, u"Engine TPH Error!!"},
+      {37, u"Engine Move TPH Error!!"},
+      {38, u"Data transfer timeout!\nPlease terminate all other applications in use or restart the syetem to retry."},
+      {39, u"Engine Command Error!! Please reset the printer!!"},
+      {42, u"Out of ribbon! Please replace by a new ribbon cartridge."},
+      {43, u"Engine Receiver Type Error!!"},
+      {44, u"Out of paper!\nPlease load paper in the paper cassette or insert paper in manual paper feeding slot!"},
+      {45, u"Paper jam door open!\nThe current printing job is canceled; please close the door  at the bottom of printer (behind the output tray), then retry."},
+      {47, u"Paper jam! Please remove the jammed paper (refer to the instructions in User's Manual)."},
+      {49, u"Would you like to continue the printing job?"},
+      {50, u"Notice"},
+      {52, u"Error"},
+      {53, u"Can not detect ribbon!!\nPlease replace a new ribbon cartridge."},
+      {54, u"Ribbon cartridge cover open!\nThe current printing job is canceled; please close the cover, then retry!"},
+      {55, u"Please remove the paper in the manual feeding slot and press OK to go on printing.\nIf problem persists, please press Cancel and follow the instructions to remove the jammed paper.\nFor details, please refer to the on-line help and User's Manual."},
+      {56, u"Paper Jam"},
+  };
+  for (const auto& s : strings) {
+    WCHAR buffer[512] = {};
+    const int length = LoadStringW(module_, s.id, buffer, 512);
+    EXPECT_EQ(std::u16string(buffer, length > 0 ? length : 0), s.text) << "id " << s.id;
+  }
+  WCHAR buffer[16] = {};
+  EXPECT_EQ(LoadStringW(module_, 24, buffer, 16), 0) << "no text without a number";
+}
+
 struct EnumCase {
   DWORD level;
   DWORD size;
