@@ -21,7 +21,4 @@ target_link_libraries(DovaMon PRIVATE DovaMonCore)
 
 # The string table (and later the dialog templates) has one source, the resource script, for this
 # build and for the Windows one.
-include(${PROJECT_SOURCE_DIR}/cmake/Resources.cmake OPTIONAL)
-if(COMMAND orvella_resources)
-  orvella_resources(DovaMon res/DovaMon.rc)
-endif()
+orvella_resources(DovaMon res/DovaMon.rc)
