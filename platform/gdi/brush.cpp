@@ -113,19 +113,27 @@ BrushRows::BrushRows(const BrushObject &brush, const DcObject &dc) : origin_(dc.
 
 const BYTE *BrushRows::Row(int y, int x0, int pixels) {
   int tileRow = Mod(static_cast<long long>(y) - origin_.y, tileHeight_);
-  if (tileRow == rowKeyY_ && x0 == rowKeyX_ && pixels == rowKeyN_) return row_.data();
+  if (x0 != rowKeyX_ || pixels != rowKeyN_) {
+    // A new span: forget the rows expanded for the old one. Short tiles keep every expanded row, so
+    // a fill expands each tile row once; taller ones keep the last.
+    rowKeyX_ = x0;
+    rowKeyN_ = pixels;
+    rows_.assign(tileHeight_ <= kCachedTileRows ? tileHeight_ : 1, {});
+    rowTiles_.assign(rows_.size(), -1);
+  }
+  size_t slot = rows_.size() == 1 ? 0 : static_cast<size_t>(tileRow);
+  std::vector<BYTE> &row = rows_[slot];
+  if (rowTiles_[slot] == tileRow) return row.data();
   size_t bytes = static_cast<size_t>(pixels) * 3;
   // One period of the tile row, starting at the column that lands on x0, then repeated.
   size_t period = static_cast<size_t>(tileWidth_) * 3;
-  if (row_.size() < std::max(bytes, period)) row_.resize(std::max(bytes, period));
+  row.resize(std::max(bytes, period));
   const BYTE *source = &tile_[static_cast<size_t>(tileRow) * period];
   int column = Mod(static_cast<long long>(x0) - origin_.x, tileWidth_);
-  for (int k = 0; k < tileWidth_; ++k) CopyPixel(&row_[k * 3], &source[((column + k) % tileWidth_) * 3]);
-  RepeatPeriod(row_.data(), period, bytes);
-  rowKeyY_ = tileRow;
-  rowKeyX_ = x0;
-  rowKeyN_ = pixels;
-  return row_.data();
+  for (int k = 0; k < tileWidth_; ++k) CopyPixel(&row[k * 3], &source[((column + k) % tileWidth_) * 3]);
+  RepeatPeriod(row.data(), period, bytes);
+  rowTiles_[slot] = tileRow;
+  return row.data();
 }
 
 const BYTE *BrushRows::Mask(int y, int x0, int pixels) {

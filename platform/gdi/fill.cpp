@@ -25,6 +25,10 @@ void PaintRect(DcObject &dc, RECT rect, const BrushObject &brush, BYTE rop3) {
   BrushRows rows(brush, dc);
   if (RopUsesPattern(rop3) && rows.Hollow()) return;  // a hollow brush paints nothing
   int pixels = right - left;
+  if (rop3 == Rop3Of(PATCOPY) && rows.Solid()) {
+    for (int y = top; y < bottom; ++y) FillSolidRow(target.Row(y) + 3 * static_cast<ptrdiff_t>(left), rows.Solid(), pixels);
+    return;
+  }
   for (int y = top; y < bottom; ++y) {
     const BYTE *pat = RopUsesPattern(rop3) ? rows.Row(y, left, pixels) : nullptr;
     const BYTE *mask = RopUsesPattern(rop3) ? rows.Mask(y, left, pixels) : nullptr;

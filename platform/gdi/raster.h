@@ -28,6 +28,9 @@ void GeneralRopRow(BYTE rop3, BYTE *dst, const BYTE *src, const BYTE *pat, size_
 using RopRowFn = void (*)(BYTE *dst, const BYTE *src, const BYTE *pat, size_t bytes);
 RopRowFn FastRopRow(BYTE rop3);
 
+// PATCOPY with one colour: `pixels` pixels of the blue, green, red bytes at bgr.
+void FillSolidRow(BYTE *dst, const BYTE *bgr, int pixels);
+
 // ---- Colours ----
 
 // The 24-bit colour a COLORREF paints on a 24-bit bitmap: palette indices (bit 24) select from the
@@ -43,6 +46,8 @@ class BrushRows {
   BrushRows(const BrushObject &brush, const DcObject &dc);
 
   bool Hollow() const { return hollow_; }
+  // The colour of a brush that paints every pixel alike (blue, green, red), or null.
+  const BYTE *Solid() const { return !hollow_ && tileWidth_ == 1 && tileHeight_ == 1 && tileMask_.empty() ? tile_.data() : nullptr; }
   // Pattern bytes for canvas row y, columns x0 .. x0 + pixels - 1 (valid until the next call).
   const BYTE *Row(int y, int x0, int pixels);
   // Per pixel 1 where the brush paints, 0 where it leaves the canvas alone; null when it paints all.
@@ -55,9 +60,11 @@ class BrushRows {
   std::vector<BYTE> tile_;      // tileHeight_ rows of 3 * tileWidth_ bytes, top row first
   std::vector<BYTE> tileMask_;  // tileHeight_ rows of tileWidth_ bytes; empty when every pixel paints
   POINT origin_ = {0, 0};
-  std::vector<BYTE> row_;
+  static constexpr int kCachedTileRows = 64;
+  std::vector<std::vector<BYTE>> rows_;  // expanded tile rows for the span (rowKeyX_, rowKeyN_)
+  std::vector<int> rowTiles_;            // the tile row each entry of rows_ holds, -1 for none
   std::vector<BYTE> maskRow_;
-  int rowKeyY_ = -1, rowKeyX_ = 0, rowKeyN_ = -1;
+  int rowKeyX_ = 0, rowKeyN_ = -1;
 };
 
 // ---- Row combination ----

@@ -109,4 +109,13 @@ constexpr std::array<RopRowFn, 256> kKernels = MakeKernels(std::make_index_seque
 
 RopRowFn FastRopRow(BYTE rop3) { return kKernels[rop3]; }
 
+void FillSolidRow(BYTE *dst, const BYTE *bgr, int pixels) {
+  // Sixteen pixels make 48 bytes, a whole number of 16-byte words: stored as such, as memset would.
+  BYTE period[48];
+  for (int k = 0; k < 16; ++k) std::memcpy(period + 3 * k, bgr, 3);
+  size_t bytes = static_cast<size_t>(pixels) * 3, i = 0;
+  for (; i + sizeof period <= bytes; i += sizeof period) std::memcpy(dst + i, period, sizeof period);
+  std::memcpy(dst + i, period, bytes - i);
+}
+
 }  // namespace platform::gdi

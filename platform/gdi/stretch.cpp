@@ -10,6 +10,7 @@
 #include "gdi/raster.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace platform::gdi {
@@ -17,53 +18,123 @@ namespace {
 
 // One axis of the mapping, for the destination pixels that are drawn, in canvas order.
 struct AxisMap {
-  long long start = 0;       // canvas coordinate of the first pixel drawn
-  std::vector<int> first;    // lowest image coordinate of each pixel's source group
-  std::vector<int> count;    // pixels in the group (>= 1)
-  std::vector<int> chosen;   // the group's member a stretch mode that keeps one pixel keeps
-  int Size() const { return static_cast<int>(first.size()); }
+  long long start = 0;  // canvas coordinate of the first pixel drawn
+  int size = 0;
+  // Unscaled and unmirrored: canvas coordinate c shows image coordinate c + offset.
+  bool linear = false;
+  long long offset = 0;
+  std::vector<int> first;   // lowest image coordinate of each pixel's source group
+  std::vector<int> count;   // pixels in the group (>= 1)
+  std::vector<int> chosen;  // the group's member a stretch mode that keeps one pixel keeps
+
+  int Size() const { return size; }
+  int First(int k) const { return linear ? static_cast<int>(start + k + offset) : first[k]; }
+  int Count(int k) const { return linear ? 1 : count[k]; }
+  int Chosen(int k) const { return linear ? First(k) : chosen[k]; }
 };
 
-// First source index of destination index j when m source pixels shrink onto n (m > n).
-unsigned long long GroupStart(unsigned long long j, unsigned long long m, unsigned long long n) {
-  unsigned long long need = 2 * m * j + 1;  // (2i + 1) * n - 1 >= 2mj
-  return need <= n ? 0 : (need - n + 2 * n - 1) / (2 * n);
+// floor((start + k * step) / divisor) for k = 0, 1, 2, ..., one division in all rather than one a pixel.
+// T holds the quotient and the remainder, which stay below the source extent and twice the destination's.
+template <class T>
+class Stepper {
+ public:
+  using U = unsigned long long;
+  Stepper(U start, U step, U divisor)
+      : q_(static_cast<T>(start / divisor)), r_(static_cast<T>(start % divisor)), dq_(static_cast<T>(step / divisor)),
+        dr_(static_cast<T>(step % divisor)), d_(static_cast<T>(divisor)) {}
+  T Value() const { return q_; }
+  void Next() {
+    q_ += dq_;
+    r_ += dr_;
+    if (r_ >= d_) {
+      r_ -= d_;
+      ++q_;
+    }
+  }
+
+ private:
+  T q_, r_, dq_, dr_, d_;
+};
+
+// The scaled or mirrored mapping, pixel by pixel over the destination indices [jLo, jHi). S is wide
+// enough for every image coordinate and index involved, T for the stepper's quotient and remainder.
+template <class S, class T>
+void MapScaled(AxisMap &map, S d0, S dn, S s0, S sn, S jLo, S jHi, S lo, S hi) {
+  using U = unsigned long long;
+  const S n = dn < 0 ? -dn : dn, m = sn < 0 ? -sn : sn;
+  // Stretching, j shows source index ((2j + 1) m - 1) / 2n; shrinking, it gathers the indices from
+  // (2mj + n) / 2n up to the next pixel's first.
+  const bool stretching = n >= m;
+  const U um = static_cast<U>(m), un = static_cast<U>(n), uj = static_cast<U>(jLo);
+  Stepper<T> step(stretching ? (2 * uj + 1) * um - 1 : 2 * um * uj + un, 2 * um, 2 * un);
+  S firstDrawn = -1, lastDrawn = -1;
+  map.first.reserve(static_cast<size_t>(jHi - jLo));
+  map.count.reserve(static_cast<size_t>(jHi - jLo));
+  map.chosen.reserve(static_cast<size_t>(jHi - jLo));
+  for (S j = jLo; j < jHi; ++j) {
+    S i0 = static_cast<S>(step.Value());
+    step.Next();
+    S i1 = stretching ? i0 + 1 : static_cast<S>(step.Value());
+    // The group in image coordinates, then clipped to the pixels that are there.
+    S a = sn > 0 ? s0 + i0 : s0 - i1 + 1;
+    S b = sn > 0 ? s0 + i1 : s0 - i0 + 1;
+    a = a < lo ? lo : a;
+    b = b > hi ? hi : b;
+    if (a >= b) {
+      if (firstDrawn >= 0) break;  // the mapping is monotonic: nothing further is inside
+      continue;
+    }
+    if (firstDrawn < 0) firstDrawn = j;
+    lastDrawn = j;
+    map.first.push_back(static_cast<int>(a));
+    map.count.push_back(static_cast<int>(b - a));
+    // The last source pixel in the order the blit walks the source.
+    map.chosen.push_back(static_cast<int>(sn > 0 ? b - 1 : a));
+  }
+  if (firstDrawn < 0) return;
+  map.size = static_cast<int>(map.first.size());
+  if (dn > 0) {
+    map.start = d0 + firstDrawn;
+  } else {
+    // Mirrored: canvas order runs against j.
+    map.start = d0 - lastDrawn;
+    std::reverse(map.first.begin(), map.first.end());
+    std::reverse(map.count.begin(), map.count.end());
+    std::reverse(map.chosen.begin(), map.chosen.end());
+  }
 }
 
 // Maps destination extent (d0, dn) on a canvas axis of `canvas` pixels to source extent (s0, sn) in
 // image coordinates; source pixels outside [lo, hi) are absent.
 AxisMap MapAxis(long long d0, long long dn, long long s0, long long sn, int canvas, long long lo, long long hi) {
   AxisMap map;
-  unsigned long long n = static_cast<unsigned long long>(dn < 0 ? -dn : dn);
-  unsigned long long m = static_cast<unsigned long long>(sn < 0 ? -sn : sn);
-  long long dmin = dn > 0 ? d0 : d0 + dn + 1, dmax = dmin + static_cast<long long>(n);
-  long long c0 = std::max<long long>(dmin, 0), c1 = std::min<long long>(dmax, canvas);
-  bool started = false;
-  for (long long c = c0; c < c1; ++c) {
-    unsigned long long j = static_cast<unsigned long long>(dn > 0 ? c - d0 : d0 - c);
-    unsigned long long i0, i1;
-    if (n >= m) {
-      i0 = ((2 * j + 1) * m - 1) / (2 * n);
-      i1 = i0 + 1;
-    } else {
-      i0 = GroupStart(j, m, n);
-      i1 = j + 1 == n ? m : GroupStart(j + 1, m, n);
+  const long long n = dn < 0 ? -dn : dn, m = sn < 0 ? -sn : sn;
+  // The destination indices j whose pixel (d0 + j, or d0 - j when mirrored) is on the canvas.
+  long long jLo = dn > 0 ? std::max(0LL, -d0) : std::max(0LL, d0 - canvas + 1);
+  long long jHi = dn > 0 ? std::min(n, canvas - d0) : std::min(n, d0 + 1);
+  if (jLo >= jHi) return map;
+  if (n == m && (dn > 0) == (sn > 0)) {
+    // One to one: the canvas span, less what falls outside the image.
+    map.linear = true;
+    map.offset = s0 - d0;
+    long long c0 = dn > 0 ? d0 + jLo : d0 - jHi + 1, c1 = c0 + (jHi - jLo);
+    c0 = std::max(c0, lo - map.offset);
+    c1 = std::min(c1, hi - map.offset);
+    if (c0 < c1) {
+      map.start = c0;
+      map.size = static_cast<int>(c1 - c0);
     }
-    // The group in image coordinates, then clipped to the pixels that are there.
-    long long a = sn > 0 ? s0 + static_cast<long long>(i0) : s0 - static_cast<long long>(i1) + 1;
-    long long b = sn > 0 ? s0 + static_cast<long long>(i1) : s0 - static_cast<long long>(i0) + 1;
-    a = std::max(a, lo);
-    b = std::min(b, hi);
-    if (a >= b) {
-      if (started) break;  // the mapping is monotonic: nothing further is inside
-      continue;
-    }
-    if (!started) map.start = c;
-    started = true;
-    map.first.push_back(static_cast<int>(a));
-    map.count.push_back(static_cast<int>(b - a));
-    // The last source pixel in the order the blit walks the source.
-    map.chosen.push_back(static_cast<int>(sn > 0 ? b - 1 : a));
+    return map;
+  }
+  // Narrow arithmetic where every value fits: it is the per-pixel loop of every stretch.
+  constexpr long long kNarrow = 1LL << 29;
+  auto fits = [&](long long v) { return v > -kNarrow && v < kNarrow; };
+  if (fits(d0) && fits(n) && fits(s0) && fits(m) && fits(lo) && fits(hi)) {
+    MapScaled<int32_t, uint32_t>(map, static_cast<int32_t>(d0), static_cast<int32_t>(dn), static_cast<int32_t>(s0),
+                                 static_cast<int32_t>(sn), static_cast<int32_t>(jLo), static_cast<int32_t>(jHi),
+                                 static_cast<int32_t>(lo), static_cast<int32_t>(hi));
+  } else {
+    MapScaled<long long, unsigned long long>(map, d0, dn, s0, sn, jLo, jHi, lo, hi);
   }
   return map;
 }
@@ -79,34 +150,59 @@ Combine CombineOf(int stretchMode) {
   }
 }
 
-void Merge(Combine how, BYTE *into, const BYTE *from, size_t bytes) {
-  if (how == Combine::all_and) {
-    for (size_t k = 0; k < bytes; ++k) into[k] &= from[k];
-  } else {
-    for (size_t k = 0; k < bytes; ++k) into[k] |= from[k];
+typedef uint32_t Vec __attribute__((vector_size(16)));
+
+// Combines two rows of source bytes into `into` (which may be either), 16 bytes at a time.
+void Merge(Combine how, BYTE *into, const BYTE *a, const BYTE *b, size_t bytes) {
+  size_t k = 0;
+  for (; k + sizeof(Vec) <= bytes; k += sizeof(Vec)) {
+    Vec x, y;
+    std::memcpy(&x, a + k, sizeof x);
+    std::memcpy(&y, b + k, sizeof y);
+    x = how == Combine::all_and ? x & y : x | y;
+    std::memcpy(into + k, &x, sizeof x);
   }
+  for (; k < bytes; ++k) into[k] = how == Combine::all_and ? a[k] & b[k] : a[k] | b[k];
+}
+
+// A pixel read as one word; the byte after it is read too, so rows read this way have a byte to spare.
+inline uint32_t Pixel(const BYTE *p) {
+  uint32_t value;
+  std::memcpy(&value, p, sizeof value);
+  return value;
 }
 
 // Builds the source pixels of one destination row: the row group combined, then the column map applied.
 class SourceRows {
  public:
-  SourceRows(const DibSource &dib, const AxisMap &columns, Combine how)
-      : dib_(dib), columns_(columns), how_(how) {
-    lo_ = columns.first.front();
-    hi_ = columns.first.back() + columns.count.back();
-    for (int k = 0; k < columns.Size(); ++k) {
-      lo_ = std::min(lo_, columns.first[k]);
-      hi_ = std::max(hi_, columns.first[k] + columns.count[k]);
+  SourceRows(const DibSource &dib, const AxisMap &columns, Combine how) : dib_(dib), how_(how) {
+    const int size = columns.Size();
+    lo_ = hi_ = columns.First(0);
+    for (int k = 0; k < size; ++k) {
+      lo_ = std::min(lo_, columns.First(k));
+      hi_ = std::max(hi_, columns.First(k) + columns.Count(k));
     }
-    // The plain case: every destination column shows the next source column.
-    identity_ = hi_ - lo_ == columns.Size();
-    for (int k = 0; identity_ && k < columns.Size(); ++k) identity_ = columns.count[k] == 1 && columns.first[k] == lo_ + k;
-    combined_.resize(static_cast<size_t>(hi_ - lo_) * 3);
+    // Each destination pixel reads count_ pixels from pick_ (a byte offset into the combined row).
+    singles_ = true;
+    identity_ = columns.linear;
+    if (!identity_) {
+      pick_.resize(size);
+      count_.resize(size);
+      for (int k = 0; k < size; ++k) {
+        int from = how == Combine::keep_one ? columns.Chosen(k) : columns.First(k);
+        pick_[k] = (from - lo_) * 3;
+        count_[k] = how == Combine::keep_one ? 1 : columns.Count(k);
+        singles_ = singles_ && count_[k] == 1;
+      }
+    }
+    // One spare byte for the word reads and writes of the grouped columns.
+    combined_.resize(static_cast<size_t>(hi_ - lo_) * 3 + 1);
     decoded_.resize(combined_.size());
-    span_.resize(static_cast<size_t>(columns.Size()) * 3);
+    if (!identity_) span_.resize(static_cast<size_t>(size) * 3 + 1);
   }
 
-  // The source pixels for destination row with source rows [first, first + count), chosen row `keep`.
+  // The source pixels for the destination row whose source rows are [first, first + count) (`keep`
+  // when the stretch mode keeps one).
   const BYTE *Row(int first, int count, int keep) {
     if (first == cachedFirst_ && count == cachedCount_) return result_;
     cachedFirst_ = first;
@@ -124,31 +220,51 @@ class SourceRows {
   }
 
   const BYTE *CombinedRows(int first, int count, int keep) {
-    if (count == 1 || how_ == Combine::keep_one) return SourceRow(how_ == Combine::keep_one ? keep : first, combined_.data());
-    const BYTE *row = SourceRow(first, combined_.data());
-    if (row != combined_.data()) std::memcpy(combined_.data(), row, combined_.size());
-    for (int y = first + 1; y < first + count; ++y) Merge(how_, combined_.data(), SourceRow(y, decoded_.data()), combined_.size());
+    size_t bytes = static_cast<size_t>(hi_ - lo_) * 3;
+    const BYTE *row = SourceRow(how_ == Combine::keep_one ? keep : first, combined_.data());
+    if (how_ == Combine::keep_one || count == 1) {
+      // Groups of columns read whole words: they read from the padded copy, never past the image.
+      if (!singles_ && row != combined_.data()) std::memcpy(combined_.data(), row, bytes);
+      return singles_ ? row : combined_.data();
+    }
+    Merge(how_, combined_.data(), row, SourceRow(first + 1, decoded_.data()), bytes);
+    for (int y = first + 2; y < first + count; ++y) Merge(how_, combined_.data(), combined_.data(), SourceRow(y, decoded_.data()), bytes);
     return combined_.data();
   }
 
   const BYTE *ApplyColumns(const BYTE *rows) {
-    for (int k = 0; k < columns_.Size(); ++k) {
-      BYTE *out = &span_[static_cast<size_t>(k) * 3];
-      int pick = how_ == Combine::keep_one ? columns_.chosen[k] : columns_.first[k];
-      std::memcpy(out, rows + static_cast<size_t>(pick - lo_) * 3, 3);
-      if (how_ == Combine::keep_one) continue;
-      for (int c = columns_.first[k] + 1; c < columns_.first[k] + columns_.count[k]; ++c) {
-        Merge(how_, out, rows + static_cast<size_t>(c - lo_) * 3, 3);
+    BYTE *out = span_.data();
+    const int size = static_cast<int>(pick_.size());
+    if (singles_) {
+      // Whole words where the word stays inside the row (rows may be the image's own), bytes at its end.
+      const int wordsBelow = (hi_ - lo_ - 1) * 3;
+      for (int k = 0; k < size; ++k, out += 3) {
+        const BYTE *p = rows + pick_[k];
+        if (pick_[k] < wordsBelow) {
+          std::memcpy(out, p, 4);
+        } else {
+          out[0] = p[0];
+          out[1] = p[1];
+          out[2] = p[2];
+        }
       }
+      return span_.data();
+    }
+    for (int k = 0; k < size; ++k, out += 3) {
+      const BYTE *p = rows + pick_[k];
+      uint32_t value = Pixel(p);
+      for (int c = 1; c < count_[k]; ++c) value = how_ == Combine::all_and ? value & Pixel(p + 3 * c) : value | Pixel(p + 3 * c);
+      // A whole word out too: the next pixel overwrites its fourth byte, and span_ has one to spare.
+      std::memcpy(out, &value, sizeof value);
     }
     return span_.data();
   }
 
   const DibSource &dib_;
-  const AxisMap &columns_;
   Combine how_;
   int lo_ = 0, hi_ = 0;
-  bool identity_ = false;
+  bool identity_ = false, singles_ = false;
+  std::vector<int> pick_, count_;
   std::vector<BYTE> combined_, decoded_, span_;
   int cachedFirst_ = -1, cachedCount_ = 0;
   const BYTE *result_ = nullptr;
@@ -199,7 +315,7 @@ int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestH
   int x0 = static_cast<int>(columns.start), pixels = columns.Size();
   for (int k = 0; k < rows.Size(); ++k) {
     int y = static_cast<int>(rows.start) + k;
-    const BYTE *src = usesSource ? source.Row(rows.first[k], rows.count[k], rows.chosen[k]) : nullptr;
+    const BYTE *src = usesSource ? source.Row(rows.First(k), rows.Count(k), rows.Chosen(k)) : nullptr;
     const BYTE *pat = usesPattern ? brush.Row(y, x0, pixels) : nullptr;
     const BYTE *mask = usesPattern ? brush.Mask(y, x0, pixels) : nullptr;
     CombineRow(rop3, target.Row(y) + static_cast<ptrdiff_t>(x0) * 3, src, pat, mask, pixels);
