@@ -980,8 +980,9 @@ void RandomStretch(Dice &dice, HDC dc, int width, int height, POINT period) {
     ys = 0;
     hs = sh;
   }
-  // Wine 8 leaves the last source pixel out of a shrink onto a single pixel (except for the exact SRCCOPY
-  // code, where it combines them all as Windows does): shrinks are compared onto two pixels or more.
+  // Wine 8 leaves the last source pixel out of a shrink onto a single pixel, except for the exact SRCCOPY
+  // code, where it ANDs them all as the documented rule says (and our layer does for every operation):
+  // shrinks by other operations are compared onto two pixels or more.
   if (dw * dw == 1 && ws > 1) dw *= 2;
   if (dh * dh == 1 && hs > 1) dh *= 2;
   if (UsesPattern(rop) && UsesSource(rop)) {
