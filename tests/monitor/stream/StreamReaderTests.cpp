@@ -168,6 +168,24 @@ TEST_F(StreamReaders, CountOfZeroIsNoPage) {
   EXPECT_EQ(view.bands[1].payloadLeft, 10u);
 }
 
+// A band header announcing no payload leaves the band waiting for its header: the next 12 bytes
+// replace it. Writers therefore never send a band without records.
+TEST_F(StreamReaders, HeaderWithoutPayloadIsReadAgain) {
+  const Bytes stream = JobStreamBuilder()
+                           .Header()
+                           .BandCount(2)
+                           .BandHeader(0, 32, 100, 0)
+                           .Band(32, 64, 100, Payload({{4, {7}}}))
+                           .bytes();
+  Feed(stream);
+  const ListView view = View();
+  ASSERT_EQ(view.bands.size(), 2u);  // the completed band and the next one, still empty
+  EXPECT_EQ(view.bands[0].top, 32);
+  const std::vector<RecordView> expected = {{4, {7}}};
+  EXPECT_EQ(view.bands[0].records, expected);
+  EXPECT_EQ(view.bandCounter, 1);
+}
+
 TEST_F(StreamReaders, PageEndClearsTheListAndTheNextPageGetsAFreshHead) {
   const Bytes stream = JobStreamBuilder()
                            .Header()
