@@ -152,12 +152,23 @@ std::u16string_view IconMark(UINT style) {
   }
 }
 
+// Terminal lines of a box's text: its own line breaks, and long lines wrapped at blanks (or cut where a
+// word is longer than a line), as Windows wraps the text of a box.
+constexpr size_t kTextWidth = 72;
+
 std::vector<std::u16string_view> Lines(std::u16string_view text) {
   std::vector<std::u16string_view> lines;
   while (true) {
     const size_t end = text.find(u'\n');
     std::u16string_view line = text.substr(0, end);
     if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
+    while (line.size() > kTextWidth) {
+      size_t cut = line.substr(0, kTextWidth + 1).find_last_of(u' ');
+      if (cut == std::u16string_view::npos || cut == 0) cut = kTextWidth;
+      lines.push_back(line.substr(0, cut));
+      line.remove_prefix(cut);
+      while (!line.empty() && line.front() == u' ') line.remove_prefix(1);
+    }
     lines.push_back(line);
     if (end == std::u16string_view::npos) break;
     text.remove_prefix(end + 1);
@@ -188,7 +199,7 @@ void DrawBox(const Box& box, std::ostream& out) {
   const auto row = [&](std::u16string_view content) {
     out << "| " << text::ToUtf8(content) << std::string(width - content.size(), ' ') << " |\n";
   };
-  out << "+- " << text::ToUtf8(title) << ' ' << std::string(width - title.size(), '-') << "+\n";
+  out << "+- " << text::ToUtf8(title) << ' ' << std::string(width - title.size() - 1, '-') << "+\n";
   for (auto line : lines) row(line);
   row(u"");
   row(buttons);

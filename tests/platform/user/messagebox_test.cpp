@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -170,6 +171,27 @@ TEST_F(MessageBoxTest, TerminalDrawsTheBoxAndReadsTheChoice) {
   EXPECT_NE(drawn.find("| First line"), std::string::npos) << drawn;
   EXPECT_NE(drawn.find("| Second \xc3\xa9 line"), std::string::npos) << drawn;
   EXPECT_NE(drawn.find("[1] OK   [2] Cancel *"), std::string::npos) << drawn;
+}
+
+TEST_F(MessageBoxTest, TerminalWrapsLongLinesAtBlanks) {
+  std::istringstream in("\n");
+  std::ostringstream out;
+  platform::UseTerminal(in, out);
+  const std::u16string longWord(100, u'w');
+  const std::u16string text =
+      u"Please remove the paper in the manual feeding slot and press OK to go on printing.\n" + longWord;
+  MessageBoxW(nullptr, text.c_str(), u"Paper Jam", MB_OKCANCEL);
+  std::istringstream drawn(out.str());
+  std::vector<std::string> rows;
+  for (std::string row; std::getline(drawn, row);) rows.push_back(row);
+  ASSERT_GE(rows.size(), 5u) << out.str();
+  EXPECT_EQ(rows[1].rfind("| Please remove the paper in the manual feeding slot and press OK to go on ", 0), 0u) << rows[1];
+  EXPECT_EQ(rows[2].rfind("| printing. ", 0), 0u) << rows[2];
+  EXPECT_EQ(rows[3], "| " + std::string(72, 'w') + " |");
+  EXPECT_EQ(rows[4].rfind("| " + std::string(28, 'w') + " ", 0), 0u) << rows[4];
+  for (const std::string& row : rows) {
+    if (row.starts_with('+') || row.starts_with('|')) EXPECT_EQ(row.size(), 76u) << "every row as wide as the box: " << row;
+  }
 }
 
 TEST_F(MessageBoxTest, UiLogHasOneJsonLinePerBox) {
