@@ -610,6 +610,20 @@ void StretchCases(Recorder &rec) {
                              (rop == SRCCOPY ? "/SRCCOPY" : "/SRCAND"));
     }
   }
+  // Shrinks onto one pixel AND every source pixel into it. Only the exact SRCCOPY code is compared: Wine 8
+  // leaves the last source pixel out on its path for other codes.
+  constexpr struct {
+    int sw, sh, dw, dh;
+  } kOnePixel[] = {{2, 1, 1, 1}, {3, 1, 1, 1}, {1, 3, 1, 1}, {3, 2, 1, 2}, {2, 3, 2, 1}, {5, 4, 1, 1}};
+  for (auto s : kOnePixel) {
+    Canvas canvas(8, 8);
+    canvas.Scatter(83);
+    Dib source(s.sw, s.sh, 24, 89);
+    StretchDIBits(canvas.Dc(), 3, 2, s.dw, s.dh, 0, 0, s.sw, s.sh, source.Bits(), source.Info(),
+                  DIB_RGB_COLORS, SRCCOPY);
+    canvas.Record(rec,
+                  "stretch/one-pixel/" + Num(s.sw) + "x" + Num(s.sh) + "-to-" + Num(s.dw) + "x" + Num(s.dh));
+  }
   // Part of the source, 1:1 and stretched, from a bottom-up and a top-down image. Of a top-down image only
   // column ranges are taken: where its rows start for a ySrc other than 0 is not settled (Wine 8 counts
   // ySrc from the bottom on its path for the exact SRCCOPY code and from the top on its other path), and
