@@ -190,7 +190,9 @@ TEST_F(MessageBoxTest, TerminalWrapsLongLinesAtBlanks) {
   EXPECT_EQ(rows[3], "| " + std::string(72, 'w') + " |");
   EXPECT_EQ(rows[4].rfind("| " + std::string(28, 'w') + " ", 0), 0u) << rows[4];
   for (const std::string& row : rows) {
-    if (row.starts_with('+') || row.starts_with('|')) EXPECT_EQ(row.size(), 76u) << "every row as wide as the box: " << row;
+    if (row.starts_with('+') || row.starts_with('|')) {
+      EXPECT_EQ(row.size(), 76u) << "every row as wide as the box: " << row;
+    }
   }
 }
 
