@@ -1,4 +1,5 @@
 target_sources(platform PRIVATE
+  user/dialog_template.cpp
   user/messagebox.cpp
   user/resources.cpp
   user/ui_log.cpp
