@@ -17,8 +17,6 @@
 namespace platform::spooler {
 namespace {
 
-constexpr std::u16string_view kEnvironment = u"Windows NT x86";
-constexpr std::u16string_view kDriverFolder = u"\\spool\\drivers\\w32x86";
 
 // The ports of the local port monitor, which every printer of this spooler prints to.
 constexpr std::u16string_view kLocalPorts[] = {u"LPT1:", u"LPT2:", u"LPT3:", u"COM1:", u"COM2:",
@@ -179,7 +177,7 @@ WINBASEAPI BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDrive
     if (FindMonitor(state, driver.monitor) == nullptr) return Fail(ERROR_UNKNOWN_PRINT_MONITOR);
   }
 
-  const std::u16string driverDirectory = platform::machine::GetSettings().systemDirectory + std::u16string(kDriverFolder);
+  const std::u16string driverDirectory = DriverDirectory();
   const std::u16string versionFolder = driverDirectory + u"\\" + std::u16string(1, char16_t(u'0' + driver.version));
   const std::pair<LPCSTR, std::u16string*> mainFiles[] = {{info->pDriverPath, &driver.driverPath},
                                                           {info->pDataFile, &driver.dataFile},

@@ -5,19 +5,13 @@
 
 #include <platform/spooler.h>
 
-#include <map>
-#include <mutex>
 #include <optional>
 
-#include "machine/machine.h"
 #include "spooler/handles.h"
 #include "spooler/state.h"
 
 namespace platform::spooler {
 namespace {
-
-constexpr std::u16string_view kEnvironment = u"Windows NT x86";
-constexpr std::u16string_view kDriverFolder = u"\\spool\\drivers\\w32x86";
 
 struct JobControl {
   DWORD command;
@@ -174,7 +168,7 @@ WINBASEAPI BOOL WINAPI GetPrinterDriverDirectoryW(LPWSTR pName, LPWSTR pEnvironm
     SetLastError(error);
     return FALSE;
   }
-  const std::u16string folder = platform::machine::GetSettings().systemDirectory + std::u16string(kDriverFolder);
+  const std::u16string folder = DriverDirectory();
   const DWORD needed = static_cast<DWORD>((folder.size() + 1) * sizeof(WCHAR));
   *pcbNeeded = needed;
   if (cbBuf < needed) {

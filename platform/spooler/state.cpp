@@ -417,6 +417,8 @@ std::string FormatState(const State& state) {
   return out;
 }
 
+std::u16string DriverDirectory() { return machine::GetSettings().systemDirectory + u"\\spool\\drivers\\w32x86"; }
+
 State ReadState() { return ParseState(machine::ReadStateFile(kStateFile)); }
 
 bool UpdateState(const std::function<bool(State&)>& edit) {

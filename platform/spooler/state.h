@@ -55,6 +55,11 @@
 
 namespace platform::spooler {
 
+// The one environment this spooler serves, and its printer-driver directory
+// ("C:\\WINDOWS\\system32\\spool\\drivers\\w32x86" on a standard machine).
+inline constexpr std::u16string_view kEnvironment = u"Windows NT x86";
+std::u16string DriverDirectory();
+
 struct DataValue {
   std::u16string name;
   DWORD type = REG_NONE;
