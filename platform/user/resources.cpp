@@ -5,6 +5,7 @@
 
 #include <platform/resources.h>
 
+#include <algorithm>
 #include <optional>
 #include <span>
 #include <string>
@@ -38,15 +39,16 @@ Key MakeKey(LPCWSTR value) {
     key.id = LOWORD(reinterpret_cast<ULONG_PTR>(value));
     return key;
   }
-  std::u16string_view text(value);
-  if (text.starts_with(u'#')) {
+  const std::u16string_view text(value);
+  // "#123" is the number 123; anything else after '#' that is not a 16-bit number stays a name.
+  if (text.size() > 1 && text.size() <= 6 && text.front() == u'#' &&
+      std::all_of(text.begin() + 1, text.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; })) {
     DWORD number = 0;
-    for (char16_t c : text.substr(1)) {
-      if (c < u'0' || c > u'9' || number > 0xFFFF) return {0, std::u16string(text)};
-      number = number * 10 + (c - u'0');
+    for (char16_t c : text.substr(1)) number = number * 10 + (c - u'0');
+    if (number <= 0xFFFF) {
+      key.id = WORD(number);
+      return key;
     }
-    if (number <= 0xFFFF) key.id = WORD(number);
-    return key;
   }
   for (char16_t c : text) key.name += Upper(c);
   return key;
