@@ -91,8 +91,6 @@ TEST_F(MessageBoxTest, ShownBoxesRecordCaptionTextStyleAndAnswer) {
 }
 
 TEST_F(MessageBoxTest, AnsiBoxConvertsFromTheCodePage) {
-  const auto machine = std::filesystem::temp_directory_path() / ("messagebox-machine-" + std::to_string(getpid()));
-  platform::UseMachine(machine);
   platform::SetMachineLanguage(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), 1252);
   platform::ScriptAnswers({IDOK});
   EXPECT_EQ(MessageBoxA(nullptr, "Caf\xe9 \x80", nullptr, MB_OK), IDOK);
@@ -100,7 +98,6 @@ TEST_F(MessageBoxTest, AnsiBoxConvertsFromTheCodePage) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, u"Caf\u00e9 \u20ac");
   EXPECT_EQ(boxes[0].caption, u"Error");
-  std::filesystem::remove_all(machine);
 }
 
 TEST_F(MessageBoxTest, RefusedBoxesShowNothing) {

@@ -19,20 +19,15 @@ constexpr DWORD kPoison = 0xdeadbeef;
 
 class ResourcesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() / ("user-resources-" + std::to_string(getpid()));
-    std::filesystem::remove_all(folder_);
-    platform::UseMachine(folder_);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
+  // The program's machine (test_machine.cpp), speaking US English again after any test that changed it.
+  void SetUp() override { platform::SetMachineLanguage(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), 1252); }
+  void TearDown() override { SetUp(); }
 
   static std::u16string Load(UINT id, HINSTANCE instance = nullptr) {
     WCHAR buffer[256];
     const int length = LoadStringW(instance, id, buffer, 256);
     return std::u16string(buffer, length);
   }
-
-  std::filesystem::path folder_;
 };
 
 TEST_F(ResourcesTest, LoadStringReadsTheScriptsStrings) {
