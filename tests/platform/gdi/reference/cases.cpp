@@ -811,6 +811,12 @@ void BadInputCases(Recorder &rec) {
   rec.Value(r + "SetBkMode-0", SetBkMode(dc, 0));
   rec.Value(r + "SetBkMode-3", SetBkMode(dc, 3));
   rec.Value(r + "GetBkMode", GetBkMode(dc));
+  // The reference context: the display driver's name in any case; no other driver is there.
+  for (auto driver : {TEXT("display"), TEXT("NOSUCH")}) {
+    HDC made = CreateDCW(driver, nullptr, nullptr, nullptr);
+    rec.Value(r + "CreateDCW-" + (driver[0] == 'd' ? "display" : "NOSUCH"), made != nullptr);
+    if (made != nullptr) DeleteDC(made);
+  }
   // Empty and inverted sizes draw nothing; a blit far off the canvas succeeds and draws nothing.
   BitBlt(dc, 1, 11, 0, 4, nullptr, 0, 0, PATCOPY);
   BitBlt(dc, 9, 14, -2, -2, nullptr, 0, 0, PATCOPY);
