@@ -334,12 +334,11 @@ int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestH
   int height = dib.Height();
   if (DestWidth == 0 || DestHeight == 0) return height;
 
-  // The source rectangle in top-down image rows. ySrc counts from the image's bottom row, and a negative
-  // height mirrors the rows ySrc + SrcHeight + 1 .. ySrc counted so. GDI keeps one exception for top-down
-  // images: a rectangle at ySrc 0 starts at the top row.
+  // The source rectangle in top-down image rows: it starts at row height - ySrc - SrcHeight and runs
+  // down the image, or up it when SrcHeight is negative (a mirror). GDI keeps one exception for
+  // top-down images: an unmirrored rectangle at ySrc 0 starts at the top row.
   long long sy = ySrc, sh = SrcHeight;
-  if (sh < 0) sy = height - 2 - sy - sh;
-  else if (dib.BottomUp() || sy != 0) sy = height - sy - sh;
+  if (dib.BottomUp() || sy != 0 || sh < 0) sy = height - sy - sh;
   long long sx = xSrc, sw = SrcWidth;
   long long sxMin = sw > 0 ? sx : sx + sw + 1, syMin = sh > 0 ? sy : sy - (-sh) + 1;
   long long sxMax = sxMin + (sw < 0 ? -sw : sw), syMax = syMin + (sh < 0 ? -sh : sh);

@@ -262,6 +262,28 @@ TEST(StretchTest, SourceRectangles) {
   }
 }
 
+// A negative source height walks up the image from row height - ySrc - SrcHeight, for top-down and
+// bottom-up images alike.
+TEST(StretchTest, MirroredSourceRows) {
+  struct Case {
+    int ys, hs;
+    const char *tags;
+  };
+  const Case cases[] = {
+      {2, -1, "4"}, {4, -1, "2"}, {6, -1, "0"}, {4, -2, "3 2"}, {6, -2, "1 0"},
+      {5, -3, "3 2 1"}, {6, -4, "3 2 1 0"}, {6, -5, "4 3 2 1 0"},
+  };
+  for (bool topDown : {false, true}) {
+    for (const Case &c : cases) {
+      Canvas canvas(1, 6);
+      Image source(1, topDown ? -5 : 5);
+      for (int y = 0; y < 5; ++y) source.Set(0, y, ~(1u << y) & 0xFFFFFF);
+      EXPECT_EQ(source.Blit(canvas, 0, 0, 1, -c.hs, 0, c.ys, 1, c.hs), 5);
+      EXPECT_EQ(ColumnTags(canvas, 0, 0, -c.hs), c.tags) << (topDown ? "top-down " : "bottom-up ") << c.ys << " " << c.hs;
+    }
+  }
+}
+
 TEST(StretchTest, Results) {
   Canvas canvas(8, 8);
   Image source = Image::Tagged(2, 2);
@@ -459,8 +481,7 @@ TEST(StretchTest, RandomBlitsMatchTheModel) {
     for (int y = 0; y < ch; ++y)
       for (int x = 0; x < cw; ++x) expected[y * cw + x] = canvas.Get(x, y);
     long long sy = ys;
-    if (hs < 0) sy = ih - 2 - ys - hs;
-    else if (!topDown || ys != 0) sy = ih - ys - hs;
+    if (!topDown || ys != 0 || hs < 0) sy = ih - ys - hs;
     auto inImage = [&](long long sx, long long syy) { return sx >= 0 && sx < iw && syy >= 0 && syy < ih; };
     bool sourceMeetsImage = false;
     for (long long i = 0; i < (ws < 0 ? -ws : ws); ++i)
