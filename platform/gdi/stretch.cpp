@@ -336,7 +336,9 @@ int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestH
 
   // The source rectangle in top-down image rows: it starts at row height - ySrc - SrcHeight and runs
   // down the image, or up it when SrcHeight is negative (a mirror). GDI keeps one exception for
-  // top-down images: an unmirrored rectangle at ySrc 0 starts at the top row.
+  // top-down images: an unmirrored rectangle at ySrc 0 starts at the top row. A mirrored rectangle that
+  // reaches past the image is clipped like any other, as columns are; Wine 8 instead moves such a
+  // rectangle's rows back inside the image (its columns it clips), so the two part there.
   long long sy = ySrc, sh = SrcHeight;
   if (dib.BottomUp() || sy != 0 || sh < 0) sy = height - sy - sh;
   long long sx = xSrc, sw = SrcWidth;
