@@ -17,7 +17,7 @@ constexpr size_t kOutputLimit = 1024;
 
 enum class Size { kDefault, kShort, kLong };
 
-struct Spec {
+struct Conversion {
   bool left = false;
   bool zero = false;
   bool alternate = false;
@@ -47,11 +47,11 @@ class Output {
 };
 
 template <class Char>
-void PutField(Output<Char>& out, const Spec& spec, const std::basic_string<Char>& body) {
-  const size_t pad = spec.width > body.size() ? spec.width - body.size() : 0;
-  if (!spec.left) out.Pad(pad, Char(' '));
+void PutField(Output<Char>& out, const Conversion& field, const std::basic_string<Char>& body) {
+  const size_t pad = field.width > body.size() ? field.width - body.size() : 0;
+  if (!field.left) out.Pad(pad, Char(' '));
   for (Char c : body) out.Put(c);
-  if (spec.left) out.Pad(pad, Char(' '));
+  if (field.left) out.Pad(pad, Char(' '));
 }
 
 // Converts a string argument of either width to the output's.
@@ -90,18 +90,18 @@ std::basic_string<Char> CharArgument(int value, bool wide) {
 }
 
 template <class Char>
-std::basic_string<Char> NumberBody(const Spec& spec, Char conversion, va_list& args) {
+std::basic_string<Char> NumberBody(const Conversion& field, Char conversion, va_list& args) {
   unsigned long magnitude = 0;
   bool negative = false;
   const bool isSigned = conversion == Char('d') || conversion == Char('i');
   if (isSigned) {
     long value = va_arg(args, long);
-    if (spec.size == Size::kShort) value = static_cast<short>(value);
+    if (field.size == Size::kShort) value = static_cast<short>(value);
     negative = value < 0;
     magnitude = negative ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
   } else {
     magnitude = va_arg(args, unsigned long);
-    if (spec.size == Size::kShort) magnitude = static_cast<unsigned short>(magnitude);
+    if (field.size == Size::kShort) magnitude = static_cast<unsigned short>(magnitude);
   }
   const unsigned base = (conversion == Char('x') || conversion == Char('X')) ? 16 : 10;
   const char* digitSet = conversion == Char('X') ? "0123456789ABCDEF" : "0123456789abcdef";
@@ -110,18 +110,18 @@ std::basic_string<Char> NumberBody(const Spec& spec, Char conversion, va_list& a
     digits.insert(digits.begin(), Char(digitSet[magnitude % base]));
     magnitude /= base;
   } while (magnitude != 0);
-  if (spec.precision >= 0 && digits.size() < size_t(spec.precision)) {
-    digits.insert(0, size_t(spec.precision) - digits.size(), Char('0'));
+  if (field.precision >= 0 && digits.size() < size_t(field.precision)) {
+    digits.insert(0, size_t(field.precision) - digits.size(), Char('0'));
   }
   std::basic_string<Char> prefix;
   if (negative) prefix += Char('-');
-  if (spec.alternate && base == 16) {
+  if (field.alternate && base == 16) {
     prefix += Char('0');
     prefix += conversion;
   }
   // Zero padding goes between the sign (or 0x) and the digits; a precision turns it off as in C.
-  if (spec.zero && !spec.left && spec.precision < 0 && spec.width > prefix.size() + digits.size()) {
-    digits.insert(0, spec.width - prefix.size() - digits.size(), Char('0'));
+  if (field.zero && !field.left && field.precision < 0 && field.width > prefix.size() + digits.size()) {
+    digits.insert(0, field.width - prefix.size() - digits.size(), Char('0'));
   }
   return prefix + digits;
 }
@@ -142,29 +142,29 @@ int FormatTo(Char* buffer, const Char* format, va_list args) {
       continue;
     }
     ++p;
-    Spec spec;
+    Conversion field;
     for (;; ++p) {
-      if (*p == Char('-')) spec.left = true;
-      else if (*p == Char('0')) spec.zero = true;
-      else if (*p == Char('#')) spec.alternate = true;
+      if (*p == Char('-')) field.left = true;
+      else if (*p == Char('0')) field.zero = true;
+      else if (*p == Char('#')) field.alternate = true;
       else break;
     }
     // Widths and precisions beyond the output limit cannot show, so they are capped there.
     while (*p >= Char('0') && *p <= Char('9')) {
-      spec.width = std::min(spec.width * 10 + size_t(*p++ - Char('0')), kOutputLimit);
+      field.width = std::min(field.width * 10 + size_t(*p++ - Char('0')), kOutputLimit);
     }
     if (*p == Char('.')) {
       ++p;
-      spec.precision = 0;
+      field.precision = 0;
       while (*p >= Char('0') && *p <= Char('9')) {
-        spec.precision = std::min(spec.precision * 10 + int(*p++ - Char('0')), int(kOutputLimit));
+        field.precision = std::min(field.precision * 10 + int(*p++ - Char('0')), int(kOutputLimit));
       }
     }
     if (*p == Char('l') || *p == Char('w')) {
-      spec.size = Size::kLong;
+      field.size = Size::kLong;
       ++p;
     } else if (*p == Char('h')) {
-      spec.size = Size::kShort;
+      field.size = Size::kShort;
       ++p;
     }
     const Char conversion = *p;
@@ -173,23 +173,23 @@ int FormatTo(Char* buffer, const Char* format, va_list args) {
     // Which width a %s or %c argument has: the function's own unless S/C or a size prefix says otherwise.
     const bool swapped = conversion == Char('S') || conversion == Char('C');
     bool wide = kWideOutput != swapped;
-    if (spec.size == Size::kLong) wide = true;
-    if (spec.size == Size::kShort) wide = false;
+    if (field.size == Size::kLong) wide = true;
+    if (field.size == Size::kShort) wide = false;
     switch (conversion) {
       case Char('s'):
       case Char('S'):
-        PutField(out, spec, StringArgument<Char>(va_arg(args, const void*), wide, spec.precision));
+        PutField(out, field, StringArgument<Char>(va_arg(args, const void*), wide, field.precision));
         break;
       case Char('c'):
       case Char('C'):
-        PutField(out, spec, CharArgument<Char>(va_arg(args, int), wide));
+        PutField(out, field, CharArgument<Char>(va_arg(args, int), wide));
         break;
       case Char('d'):
       case Char('i'):
       case Char('u'):
       case Char('x'):
       case Char('X'):
-        PutField(out, spec, NumberBody(spec, conversion, args));
+        PutField(out, field, NumberBody(field, conversion, args));
         break;
       default:
         // "%%" and conversions wsprintf does not know: the character itself.
