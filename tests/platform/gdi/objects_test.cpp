@@ -16,8 +16,14 @@ TEST(ObjectsTest, SelectObjectHandsBackThePreviousObjectOfItsKind) {
   ASSERT_NE(original, nullptr);
   EXPECT_EQ(GetObjectType(original), static_cast<DWORD>(OBJ_BRUSH));
   EXPECT_EQ(SelectObject(canvas.dc, second), first);
-  EXPECT_EQ(GetObjectType(GetCurrentObject(canvas.dc, OBJ_PEN)), static_cast<DWORD>(OBJ_PEN));
-  EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_BRUSH), second);
+  HPEN pen = CreatePen(PS_DASH, 1, RGB(9, 9, 9));
+  HGDIOBJ originalPen = SelectObject(canvas.dc, pen);
+  EXPECT_EQ(GetObjectType(originalPen), static_cast<DWORD>(OBJ_PEN));
+  EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_PEN), pen);
+  EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_BRUSH), second);  // pens and brushes are apart
+  EXPECT_FALSE(DeleteObject(pen));
+  EXPECT_EQ(SelectObject(canvas.dc, originalPen), pen);
+  EXPECT_TRUE(DeleteObject(pen));
   EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_BITMAP), canvas.bitmap);
   EXPECT_EQ(SelectObject(canvas.dc, original), second);
   EXPECT_TRUE(DeleteObject(first));
@@ -139,6 +145,51 @@ TEST(ObjectsTest, CreateBitmapSizes) {
   SetLastError(0xdeadbeef);
   EXPECT_EQ(CreateBitmap(8, 8, 1, 1, nullptr), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
+}
+
+// Packed DIBs for pattern brushes are read only as far as their header says, and refused when it is bad.
+TEST(ObjectsTest, PackedDibsGdiRefuses) {
+  struct Case {
+    DWORD size;
+    LONG width, height;
+    WORD planes, bitCount;
+    DWORD compression;
+    UINT usage;
+  };
+  const Case cases[] = {
+      {40, 0, 8, 1, 24, BI_RGB, DIB_RGB_COLORS},
+      {40, 8, 0, 1, 24, BI_RGB, DIB_RGB_COLORS},
+      {40, -8, 8, 1, 24, BI_RGB, DIB_RGB_COLORS},
+      {40, 8, 8, 0, 24, BI_RGB, DIB_RGB_COLORS},
+      {40, 8, 8, 1, 3, BI_RGB, DIB_RGB_COLORS},
+      {40, 8, 8, 1, 24, BI_RLE8, DIB_RGB_COLORS},
+      {12, 8, 8, 1, 24, BI_RGB, DIB_RGB_COLORS},
+      {40, 8, 8, 1, 24, BI_RGB, 7},
+      {40, 0x7FFFFFFF, 0x7FFFFFFF, 1, 24, BI_RGB, DIB_RGB_COLORS},
+      {40, 0x10000, 0x10000, 1, 24, BI_RGB, DIB_RGB_COLORS},  // would need 12 GiB of pattern
+  };
+  for (const Case &c : cases) {
+    BITMAPINFOHEADER header = {c.size, c.width, c.height, c.planes, c.bitCount, c.compression, 0, 0, 0, 0, 0};
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(CreateDIBPatternBrushPt(&header, c.usage), nullptr) << c.width << "x" << c.height << " " << c.bitCount;
+    EXPECT_NE(GetLastError(), 0xdeadbeefu);
+  }
+  EXPECT_EQ(CreateDIBPatternBrushPt(nullptr, DIB_RGB_COLORS), nullptr);
+  // An 8-bit packed DIB carries its colour table: two entries used, then the pixels.
+  struct {
+    BITMAPINFOHEADER header;
+    RGBQUAD table[2];
+    BYTE pixels[4];
+  } packed = {{40, 2, 1, 1, 8, BI_RGB, 0, 0, 0, 2, 0}, {{0, 0, 255, 0}, {255, 0, 0, 0}}, {1, 0, 0, 0}};
+  HBRUSH brush = CreateDIBPatternBrushPt(&packed, DIB_RGB_COLORS);
+  ASSERT_NE(brush, nullptr);
+  Canvas canvas(4, 1);
+  const RECT all = {0, 0, 4, 1};
+  FillRect(canvas.dc, &all, brush);
+  EXPECT_EQ(canvas.Get(0, 0), RGB(0, 0, 255));
+  EXPECT_EQ(canvas.Get(1, 0), RGB(255, 0, 0));
+  EXPECT_EQ(canvas.Get(2, 0), RGB(0, 0, 255));
+  DeleteObject(brush);
 }
 
 TEST(ObjectsTest, BackgroundAndStretchModes) {
