@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <thread>
+#include <vector>
+
 #include "canvas.h"
 
 namespace {
@@ -190,6 +193,27 @@ TEST(ObjectsTest, PackedDibsGdiRefuses) {
   EXPECT_EQ(canvas.Get(1, 0), RGB(255, 0, 0));
   EXPECT_EQ(canvas.Get(2, 0), RGB(0, 0, 255));
   DeleteObject(brush);
+}
+
+// The band renderer draws on one thread while the output worker deletes the previous band's bitmap on
+// another: the one object table serves both without mixing up their objects.
+TEST(ObjectsTest, TwoThreadsShareTheTable) {
+  auto work = [](COLORREF color, bool *ok) {
+    for (int round = 0; round < 300; ++round) {
+      Canvas canvas(16, 2);
+      HBRUSH brush = CreateSolidBrush(color);
+      const RECT all = {0, 0, 16, 2};
+      FillRect(canvas.dc, &all, brush);
+      if (canvas.Get(15, 1) != color || GetObjectType(brush) != OBJ_BRUSH || !DeleteObject(brush)) *ok = false;
+    }
+  };
+  bool firstOk = true, secondOk = true;
+  std::thread first(work, RGB(1, 2, 3), &firstOk);
+  std::thread second(work, RGB(4, 5, 6), &secondOk);
+  first.join();
+  second.join();
+  EXPECT_TRUE(firstOk);
+  EXPECT_TRUE(secondOk);
 }
 
 TEST(ObjectsTest, BackgroundAndStretchModes) {
