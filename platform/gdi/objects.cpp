@@ -45,10 +45,6 @@ Slot *FindSlot(ObjectTable &table, HGDIOBJ handle) {
   return &entry;
 }
 
-bool IsStock(const GdiObject *object) {
-  return object == StockBlackPen().get() || object == StockWhiteBrush().get() || object == StockBitmap().get();
-}
-
 }  // namespace
 
 HGDIOBJ AddObject(std::shared_ptr<GdiObject> object) {
@@ -137,7 +133,9 @@ std::shared_ptr<BitmapObject> StockBitmap() {
   return *bitmap;
 }
 
-bool IsStockObject(const GdiObject *object) { return IsStock(object); }
+bool IsStockObject(const GdiObject *object) {
+  return object == StockBlackPen().get() || object == StockWhiteBrush().get() || object == StockBitmap().get();
+}
 
 }  // namespace platform::gdi
 
