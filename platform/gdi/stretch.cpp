@@ -297,14 +297,20 @@ class SourceRows {
       }
       return span_.data();
     }
+    if (how_ == Combine::all_and) GroupColumns<true>(rows, out, size);
+    else GroupColumns<false>(rows, out, size);
+    return span_.data();
+  }
+
+  template <bool And>
+  void GroupColumns(const BYTE *rows, BYTE *out, int size) const {
     for (int k = 0; k < size; ++k, out += 3) {
       const BYTE *p = rows + pick_[k];
       uint32_t value = Pixel(p);
-      for (int c = 1; c < count_[k]; ++c) value = how_ == Combine::all_and ? value & Pixel(p + 3 * c) : value | Pixel(p + 3 * c);
-      // A whole word out too: the next pixel overwrites its fourth byte, and span_ has one to spare.
+      for (int c = 1; c < count_[k]; ++c) value = And ? value & Pixel(p + 3 * c) : value | Pixel(p + 3 * c);
+      // A whole word out too: the next pixel overwrites its fourth byte, and span_ has bytes to spare.
       std::memcpy(out, &value, sizeof value);
     }
-    return span_.data();
   }
 
   const DibSource &dib_;
