@@ -12,7 +12,8 @@
 // Wine 8 departs from Windows in a few places; the cases keep to ground where the two agree, and each
 // place says so where it draws: the brush origin of StretchDIBits with pattern-and-source operations,
 // FillRect with a brush that cannot be selected, one-pixel shrinks and top-down source rows on one of
-// its two StretchDIBits paths, and hatch spaces of TRANSPARENT blits with a source.
+// its two StretchDIBits paths, mirrored source rows past the image, and hatch spaces of TRANSPARENT blits
+// with a source.
 
 #include <windows.h>
 
@@ -599,9 +600,11 @@ void StretchCases(Recorder &rec) {
       const int w = s.sw < 0 ? -s.sw : s.sw;
       const int h = s.sh < 0 ? -s.sh : s.sh;
       Dib source(w, h, 24, 71);
-      // Negative sizes mirror; the origin of a mirrored rectangle is the far edge of its pixels.
+      // Negative sizes mirror, the whole image here. Mirrored source rows are kept inside the image: of a
+      // bottom-up image, ySrc height + 1 with SrcHeight -height takes every row. One that reaches past the
+      // image is clipped by our layer as columns are, while Wine 8 moves such rows back inside.
       const int xs = s.sw < 0 ? w : 0;
-      const int ys = s.sh < 0 ? h : 0;
+      const int ys = s.sh < 0 ? h + 1 : 0;
       const int xd = 20;
       const int yd = 18;
       StretchDIBits(canvas.Dc(), xd, yd, s.dw, s.dh, xs, ys, s.sw, s.sh, source.Bits(), source.Info(),
