@@ -216,8 +216,8 @@ int main(int argc, char **argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   SummaryReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("\nCPU time per destination byte against the baseline (%d x %d, %zu bytes):\n", kWidth,
-              kHeight, kBytes);
+  std::printf("\nCPU time per destination byte against the baseline (%d x %d, %zu bytes):\n", kWidth, kHeight,
+              kBytes);
   for (const Target &t : kTargets) {
     const auto op = reporter.timePerByte.find(t.name);
     const auto base = reporter.timePerByte.find(t.baseline);
