@@ -26,13 +26,13 @@ struct AxisMap {
   bool linear = false;
   long long offset = 0;
   std::vector<int> first;   // lowest image coordinate of each pixel's source group
-  std::vector<int> count;   // pixels in the group (>= 1)
-  std::vector<int> chosen;  // the group's member a stretch mode that keeps one pixel keeps
+  std::vector<int> count;   // pixels in the group (>= 1); empty when every group is one pixel
+  std::vector<int> chosen;  // the group's member a stretch mode that keeps one pixel keeps; empty: first
 
   int Size() const { return size; }
   int First(int k) const { return linear ? static_cast<int>(start + k + offset) : first[k]; }
-  int Count(int k) const { return linear ? 1 : count[k]; }
-  int Chosen(int k) const { return linear ? First(k) : chosen[k]; }
+  int Count(int k) const { return count.empty() ? 1 : count[k]; }
+  int Chosen(int k) const { return chosen.empty() ? First(k) : chosen[k]; }
 };
 
 // floor((start + k * step) / divisor) for k = 0, 1, 2, ..., one division in all rather than one a pixel.
@@ -71,8 +71,10 @@ void MapScaled(AxisMap &map, S d0, S dn, S s0, S sn, S jLo, S jHi, S lo, S hi) {
   Stepper<T> step(stretching ? (2 * uj + 1) * um - 1 : 2 * um * uj + un, 2 * um, 2 * un);
   S firstDrawn = -1, lastDrawn = -1;
   map.first.reserve(static_cast<size_t>(jHi - jLo));
-  map.count.reserve(static_cast<size_t>(jHi - jLo));
-  map.chosen.reserve(static_cast<size_t>(jHi - jLo));
+  if (!stretching) {
+    map.count.reserve(static_cast<size_t>(jHi - jLo));
+    map.chosen.reserve(static_cast<size_t>(jHi - jLo));
+  }
   for (S j = jLo; j < jHi; ++j) {
     S i0 = static_cast<S>(step.Value());
     step.Next();
@@ -89,9 +91,11 @@ void MapScaled(AxisMap &map, S d0, S dn, S s0, S sn, S jLo, S jHi, S lo, S hi) {
     if (firstDrawn < 0) firstDrawn = j;
     lastDrawn = j;
     map.first.push_back(static_cast<int>(a));
-    map.count.push_back(static_cast<int>(b - a));
-    // The last source pixel in the order the blit walks the source.
-    map.chosen.push_back(static_cast<int>(sn > 0 ? b - 1 : a));
+    if (!stretching) {
+      map.count.push_back(static_cast<int>(b - a));
+      // The last source pixel in the order the blit walks the source.
+      map.chosen.push_back(static_cast<int>(sn > 0 ? b - 1 : a));
+    }
   }
   if (firstDrawn < 0) return;
   map.size = static_cast<int>(map.first.size());
@@ -283,17 +287,23 @@ class SourceRows {
     BYTE *out = span_.data();
     const int size = static_cast<int>(pick_.size());
     if (singles_) {
-      // Whole words where the word stays inside the row (rows may be the image's own), bytes at its end.
+      // Four pixels read as words and packed into three words, while every word read stays inside the
+      // row (rows may be the image's own); the rest byte by byte.
       const int wordsBelow = (hi_ - lo_ - 1) * 3;
-      for (int k = 0; k < size; ++k, out += 3) {
+      int k = 0;
+      for (; k + 4 <= size && pick_[k + 3] < wordsBelow; k += 4, out += 12) {
+        uint32_t a = Pixel(rows + pick_[k]), b = Pixel(rows + pick_[k + 1]);
+        uint32_t c = Pixel(rows + pick_[k + 2]), d = Pixel(rows + pick_[k + 3]);
+        uint32_t w0 = (a & 0xFFFFFF) | b << 24, w1 = ((b >> 8) & 0xFFFF) | c << 16, w2 = ((c >> 16) & 0xFF) | d << 8;
+        std::memcpy(out, &w0, 4);
+        std::memcpy(out + 4, &w1, 4);
+        std::memcpy(out + 8, &w2, 4);
+      }
+      for (; k < size; ++k, out += 3) {
         const BYTE *p = rows + pick_[k];
-        if (pick_[k] < wordsBelow) {
-          std::memcpy(out, p, 4);
-        } else {
-          out[0] = p[0];
-          out[1] = p[1];
-          out[2] = p[2];
-        }
+        out[0] = p[0];
+        out[1] = p[1];
+        out[2] = p[2];
       }
       return span_.data();
     }
