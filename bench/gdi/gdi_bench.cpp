@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -186,15 +187,21 @@ BENCHMARK(BM_Stretch2_5x);
 class SummaryReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run> &runs) override {
-    for (const Run &run : runs)
-      if (!run.error_occurred && run.run_type == Run::RT_Iteration) {
-        const auto bytes = run.counters.find("dest_bytes");
-        if (bytes != run.counters.end() && bytes->second.value > 0)
-          timePerByte[run.benchmark_name()] = run.GetAdjustedCPUTime() / bytes->second.value;
-      }
+    // With --benchmark_repetitions the median stands for the benchmark, else its one run.
+    for (const Run &run : runs) {
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (run.error_occurred || (run.run_type != Run::RT_Iteration && !median)) continue;
+      const auto bytes = run.counters.find("dest_bytes");
+      if (bytes == run.counters.end() || bytes->second.value <= 0) continue;
+      const std::string &name = run.run_name.function_name;
+      if (median || medians.count(name) == 0)
+        timePerByte[name] = run.GetAdjustedCPUTime() / bytes->second.value;
+      if (median) medians.insert(name);
+    }
     ConsoleReporter::ReportRuns(runs);
   }
   std::map<std::string, double> timePerByte;
+  std::set<std::string> medians;
 };
 
 struct Target {
