@@ -236,7 +236,6 @@ class SourceRows {
     combined_.resize(static_cast<size_t>(hi_ - lo_) * 3 + kSpare);
     decoded_.resize(combined_.size());
     if (!identity_) span_.resize(static_cast<size_t>(size) * 3 + kSpare);
-
   }
 
   // The source pixels for the destination row whose source rows are [first, first + count) (`keep`
@@ -291,7 +290,11 @@ class SourceRows {
       // row (rows may be the image's own); the rest byte by byte.
       const int wordsBelow = (hi_ - lo_ - 1) * 3;
       int k = 0;
-      for (; k + 4 <= size && pick_[k + 3] < wordsBelow; k += 4, out += 12) {
+      for (; k + 4 <= size; k += 4, out += 12) {
+        if (std::max({pick_[k], pick_[k + 1], pick_[k + 2], pick_[k + 3]}) >= wordsBelow) {
+          for (int q = 0; q < 4; ++q) std::memcpy(out + 3 * q, rows + pick_[k + q], 3);
+          continue;
+        }
         uint32_t a = Pixel(rows + pick_[k]), b = Pixel(rows + pick_[k + 1]);
         uint32_t c = Pixel(rows + pick_[k + 2]), d = Pixel(rows + pick_[k + 3]);
         uint32_t w0 = (a & 0xFFFFFF) | b << 24, w1 = ((b >> 8) & 0xFFFF) | c << 16, w2 = ((c >> 16) & 0xFF) | d << 8;
