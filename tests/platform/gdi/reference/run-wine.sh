@@ -9,7 +9,8 @@ export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WI
 unset DISPLAY WAYLAND_DISPLAY
 trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
 
-"$wine" wineboot -i >/dev/null 2>&1
+log="$prefix.log"
+"$wine" wineboot -i >/dev/null 2>"$log" || { echo "wineboot failed:" >&2; cat "$log" >&2; exit 1; }
 # Wine maps the Linux root to drive Z:.
-"$wine" "$program" "Z:$output" >/dev/null 2>"$prefix.log" || { cat "$prefix.log" >&2; exit 1; }
-test -s "$output"
+"$wine" "$program" "Z:$output" >/dev/null 2>"$log" || { echo "$program failed:" >&2; cat "$log" >&2; exit 1; }
+test -s "$output" || { echo "$program wrote nothing" >&2; exit 1; }
