@@ -985,15 +985,15 @@ HBRUSH RandomBrush(Dice &dice, std::vector<Dib> &keep, POINT &period) {
 
 void RandomStretch(Dice &dice, HDC dc, int width, int height, POINT period) {
   const unsigned rop = static_cast<unsigned>(dice.In(0, 255));
-  const int sw = dice.In(1, 14);
+  const int sw = dice.In(1, 24);
   const int sh = dice.In(1, 14);
   const int sign = dice.Sign(5);
   const int seed = dice.In(0, 1 << 20);
   Dib source(sw, sh * sign, 24, seed);
-  int xd = dice.In(-10, width + 2);
-  int yd = dice.In(-10, height + 2);
-  int dw = dice.Signed(1, 30, 4);
-  int dh = dice.Signed(1, 30, 4);
+  int xd = dice.In(-60, width + 2);
+  int yd = dice.In(-60, height + 2);
+  int dw = dice.Signed(1, 80, 4);
+  int dh = dice.Signed(1, 80, 4);
   int xs = dice.In(0, sw - 1);
   int ys = dice.In(0, sh - 1);
   int ws = dice.In(1, sw - xs);
@@ -1068,8 +1068,8 @@ void RandomStep(Dice &dice, HDC dc, int width, int height) {
       POINT points[6];
       const int count = dice.In(2, 6);
       for (int i = 0; i < count; ++i) {
-        points[i].x = dice.In(-20, width + 20);
-        points[i].y = dice.In(-20, height + 20);
+        points[i].x = dice.In(-200, width + 200);
+        points[i].y = dice.In(-200, height + 200);
       }
       Polyline(dc, points, count);
       SelectObject(dc, old);
