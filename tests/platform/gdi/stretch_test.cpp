@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -422,6 +424,31 @@ TEST(StretchTest, StretchModesCombineDroppedPixels) {
     source.Blit(canvas, 0, 0, 2, 1, 0, 0, 4, 1);
     EXPECT_EQ(canvas.Get(0, 0), c.left) << c.mode;
     EXPECT_EQ(canvas.Get(1, 0), c.right) << c.mode;
+  }
+}
+
+// Geometry at the ends of the integer range: each call returns GDI's result quickly and leaves every
+// pixel outside its destination rectangle alone.
+TEST(StretchTest, ExtremeGeometryStaysInsideItsRectangle) {
+  const int extremes[] = {INT_MIN, INT_MIN + 1, -65536, -7, -1, 0, 1, 2, 5, 65536, INT_MAX - 1, INT_MAX};
+  constexpr int n = sizeof extremes / sizeof extremes[0];
+  Image image = Image::Tagged(4, 3);
+  for (uint32_t seed = 1; seed <= 3000; ++seed) {
+    Random random(seed);
+    int v[8];
+    for (int &x : v) x = random.Between(0, 3) == 0 ? random.Between(-10, 10) : extremes[random.Between(0, n - 1)];
+    Canvas canvas(9, 7);
+    canvas.Fill(RGB(1, 2, 3));
+    int result = image.Blit(canvas, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], static_cast<DWORD>(random.Next()) & 0x00FF0000);
+    EXPECT_TRUE(result == 0 || result == 3) << "seed " << seed;
+    long long x0 = v[2] < 0 ? static_cast<long long>(v[0]) + v[2] + 1 : v[0];
+    long long y0 = v[3] < 0 ? static_cast<long long>(v[1]) + v[3] + 1 : v[1];
+    long long x1 = x0 + std::llabs(v[2]), y1 = y0 + std::llabs(v[3]);
+    for (int y = 0; y < 7; ++y)
+      for (int x = 0; x < 9; ++x)
+        if (x < x0 || x >= x1 || y < y0 || y >= y1) {
+          ASSERT_EQ(canvas.Get(x, y), RGB(1, 2, 3)) << "seed " << seed << " at " << x << "," << y;
+        }
   }
 }
 
