@@ -4,6 +4,7 @@
 #include "status/MessageCatalog.h"
 
 #include <fstream>
+#include <ostream>
 
 namespace dovamon::test {
 namespace {
@@ -40,6 +41,9 @@ struct FileCase {
   LANGID language;
   std::vector<Lookup> lookups;
 };
+
+// Named by the case, so that test listings read as the file they try.
+void PrintTo(const FileCase& c, std::ostream* out) { *out << c.name; }
 
 class CatalogFiles : public Catalog, public ::testing::WithParamInterface<FileCase> {};
 
