@@ -28,6 +28,16 @@ void GeneralRopRow(BYTE rop3, BYTE *dst, const BYTE *src, const BYTE *pat, size_
 using RopRowFn = void (*)(BYTE *dst, const BYTE *src, const BYTE *pat, size_t bytes);
 RopRowFn FastRopRow(BYTE rop3);
 
+// Halving across, the common shrink: out pixel k is pixels 2k and 2k + 1 of rows a and b (b may be a)
+// combined by AND (or OR). Reads only the 6 * pixels bytes of each row; writes 3 * pixels bytes and up to
+// 16 more (the caller's spare).
+using HalveRowFn = void (*)(bool useAnd, const BYTE *a, const BYTE *b, BYTE *out, int pixels);
+void PlainHalveRow(bool useAnd, const BYTE *a, const BYTE *b, BYTE *out, int pixels);
+void Sse2HalveRow(bool useAnd, const BYTE *a, const BYTE *b, BYTE *out, int pixels);
+void Ssse3HalveRow(bool useAnd, const BYTE *a, const BYTE *b, BYTE *out, int pixels);  // only where supported
+bool HaveSsse3();
+HalveRowFn FastHalveRow();  // the fastest the processor runs
+
 // PATCOPY with one colour: `pixels` pixels of the blue, green, red bytes at bgr.
 void FillSolidRow(BYTE *dst, const BYTE *bgr, int pixels);
 

@@ -4,6 +4,9 @@
 // operations on 16-byte vectors, so whole rows run at close to memory speed.
 #include "gdi/raster.h"
 
+#include <emmintrin.h>
+#include <tmmintrin.h>
+
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -117,5 +120,85 @@ void FillSolidRow(BYTE *dst, const BYTE *bgr, int pixels) {
   for (; i + sizeof period <= bytes; i += sizeof period) std::memcpy(dst + i, period, sizeof period);
   std::memcpy(dst + i, period, bytes - i);
 }
+
+void PlainHalveRow(bool useAnd, const BYTE *a, const BYTE *b, BYTE *out, int pixels) {
+  for (int k = 0; k < pixels; ++k) {
+    for (int byte = 0; byte < 3; ++byte) {
+      int at = 6 * k + byte;
+      out[3 * k + byte] = useAnd ? a[at] & a[at + 3] & b[at] & b[at + 3] : a[at] | a[at + 3] | b[at] | b[at + 3];
+    }
+  }
+}
+
+namespace {
+
+inline __m128i Load(const BYTE *p) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)); }
+
+template <bool And>
+inline __m128i Op(__m128i x, __m128i y) {
+  return And ? _mm_and_si128(x, y) : _mm_or_si128(x, y);
+}
+
+// Each 16-byte word of a row, combined with the same word three bytes on, holds three output pixels at
+// bytes 0, 6 and 12, which shifts and masks gather.
+template <bool And>
+void Sse2Halve(const BYTE *a, const BYTE *b, BYTE *out, int pixels) {
+  const __m128i low = _mm_setr_epi8(-1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+  const __m128i middle = _mm_slli_si128(low, 3), high = _mm_slli_si128(low, 6);
+  const int rowBytes = 6 * pixels;
+  int k = 0;
+  for (; 6 * k + 19 <= rowBytes; k += 3) {
+    const int at = 6 * k;
+    __m128i c = Op<And>(Op<And>(Load(a + at), Load(a + at + 3)), Op<And>(Load(b + at), Load(b + at + 3)));
+    __m128i r = _mm_or_si128(_mm_and_si128(c, low),
+                             _mm_or_si128(_mm_and_si128(_mm_srli_si128(c, 3), middle), _mm_and_si128(_mm_srli_si128(c, 6), high)));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 3 * k), r);
+  }
+  PlainHalveRow(And, a + 6 * k, b + 6 * k, out + 3 * k, pixels - k);
+}
+
+// Eight output pixels from 48 bytes of each row: the rows combined, each byte with the byte three on
+// (alignr), and the 24 output bytes picked by byte shuffles.
+template <bool And>
+__attribute__((target("ssse3"))) void Ssse3Halve(const BYTE *a, const BYTE *b, BYTE *out, int pixels) {
+  const __m128i pick00 = _mm_setr_epi8(0, 1, 2, 6, 7, 8, 12, 13, 14, -1, -1, -1, -1, -1, -1, -1);
+  const __m128i pick01 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, 2, 3, 4, 8, 9, 10, 14);
+  const __m128i pick11 = _mm_setr_epi8(15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m128i pick12 = _mm_setr_epi8(-1, 0, 4, 5, 6, 10, 11, 12, -1, -1, -1, -1, -1, -1, -1, -1);
+  int k = 0;
+  for (; 6 * k + 48 <= 6 * pixels; k += 8) {
+    const int at = 6 * k;
+    __m128i v0 = Op<And>(Load(a + at), Load(b + at));
+    __m128i v1 = Op<And>(Load(a + at + 16), Load(b + at + 16));
+    __m128i v2 = Op<And>(Load(a + at + 32), Load(b + at + 32));
+    __m128i h0 = Op<And>(v0, _mm_alignr_epi8(v1, v0, 3));
+    __m128i h1 = Op<And>(v1, _mm_alignr_epi8(v2, v1, 3));
+    __m128i h2 = Op<And>(v2, _mm_srli_si128(v2, 3));
+    __m128i o0 = _mm_or_si128(_mm_shuffle_epi8(h0, pick00), _mm_shuffle_epi8(h1, pick01));
+    __m128i o1 = _mm_or_si128(_mm_shuffle_epi8(h1, pick11), _mm_shuffle_epi8(h2, pick12));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 3 * k), o0);
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(out + 3 * k + 16), o1);
+  }
+  Sse2Halve<And>(a + 6 * k, b + 6 * k, out + 3 * k, pixels - k);
+}
+
+}  // namespace
+
+void Sse2HalveRow(bool useAnd, const BYTE *a, const BYTE *b, BYTE *out, int pixels) {
+  if (useAnd) Sse2Halve<true>(a, b, out, pixels);
+  else Sse2Halve<false>(a, b, out, pixels);
+}
+
+void Ssse3HalveRow(bool useAnd, const BYTE *a, const BYTE *b, BYTE *out, int pixels) {
+  if (useAnd) Ssse3Halve<true>(a, b, out, pixels);
+  else Ssse3Halve<false>(a, b, out, pixels);
+}
+
+bool HaveSsse3() {
+  static const bool have = __builtin_cpu_supports("ssse3");
+  return have;
+}
+
+HalveRowFn FastHalveRow() { return HaveSsse3() ? &Ssse3HalveRow : &Sse2HalveRow; }
 
 }  // namespace platform::gdi

@@ -9,8 +9,6 @@
 #include "gdi/dib.h"
 #include "gdi/raster.h"
 
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -178,34 +176,8 @@ inline uint32_t Pixel(const BYTE *p) {
   return value;
 }
 
-// Halving across, the common shrink: out pixel k is pixels 2k and 2k + 1 of rows a and b combined (b may
-// be a again). Each 16-byte word of a row, combined with the same word three bytes on, holds three
-// output pixels at bytes 0, 6 and 12, which shifts and masks gather. Words are read only where they lie
-// inside the rows, so the rows may be the image's own; `out` has kSpare bytes past 3 * pixels.
+// Spare bytes past the rows and spans the column passes read and write as whole words.
 constexpr size_t kSpare = 32;
-
-template <bool And>
-void HalveRow(const BYTE *a, const BYTE *b, BYTE *out, int pixels) {
-  auto op = [](__m128i x, __m128i y) { return And ? _mm_and_si128(x, y) : _mm_or_si128(x, y); };
-  auto load = [](const BYTE *p) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)); };
-  const __m128i low = _mm_setr_epi8(-1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
-  const __m128i middle = _mm_slli_si128(low, 3), high = _mm_slli_si128(low, 6);
-  const int rowBytes = 6 * pixels;
-  int k = 0;
-  for (; 6 * k + 19 <= rowBytes; k += 3) {
-    const int at = 6 * k;
-    __m128i c = op(op(load(a + at), load(a + at + 3)), op(load(b + at), load(b + at + 3)));
-    __m128i r = _mm_or_si128(_mm_and_si128(c, low),
-                             _mm_or_si128(_mm_and_si128(_mm_srli_si128(c, 3), middle), _mm_and_si128(_mm_srli_si128(c, 6), high)));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 3 * k), r);
-  }
-  for (; k < pixels; ++k) {
-    for (int byte = 0; byte < 3; ++byte) {
-      int at = 6 * k + byte;
-      out[3 * k + byte] = And ? a[at] & a[at + 3] & b[at] & b[at + 3] : a[at] | a[at + 3] | b[at] | b[at + 3];
-    }
-  }
-}
 
 // Builds the source pixels of one destination row: the row group combined, then the column map applied.
 class SourceRows {
@@ -248,14 +220,12 @@ class SourceRows {
       // Both rows straight from the image (or decoded), combined with the columns in one pass.
       const BYTE *a = SourceRow(first, combined_.data());
       const BYTE *b = count == 2 ? SourceRow(first + 1, decoded_.data()) : a;
-      if (how_ == Combine::all_and) HalveRow<true>(a, b, span_.data(), static_cast<int>(pick_.size()));
-      else HalveRow<false>(a, b, span_.data(), static_cast<int>(pick_.size()));
+      halve_(how_ == Combine::all_and, a, b, span_.data(), static_cast<int>(pick_.size()));
       return result_ = span_.data();
     }
     const BYTE *rows = CombinedRows(first, count, keep);
     if (halving_) {
-      if (how_ == Combine::all_and) HalveRow<true>(rows, rows, span_.data(), static_cast<int>(pick_.size()));
-      else HalveRow<false>(rows, rows, span_.data(), static_cast<int>(pick_.size()));
+      halve_(how_ == Combine::all_and, rows, rows, span_.data(), static_cast<int>(pick_.size()));
       return result_ = span_.data();
     }
     result_ = identity_ ? rows : ApplyColumns(rows);
@@ -330,6 +300,7 @@ class SourceRows {
   Combine how_;
   int lo_ = 0, hi_ = 0;
   bool identity_ = false, singles_ = false, halving_ = false;
+  HalveRowFn halve_ = FastHalveRow();
   std::vector<int> pick_, count_;
   std::vector<BYTE> combined_, decoded_, span_;
   int cachedFirst_ = -1, cachedCount_ = 0;

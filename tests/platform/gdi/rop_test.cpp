@@ -89,5 +89,33 @@ TEST(RopTest, EveryKernelMatchesThePlainRule) {
   }
 }
 
+// The halving kernels against the plain one, for every length around their word sizes and both modes;
+// each reads only the rows' 6 * pixels bytes (the buffers end there) and writes 3 * pixels (+ spare).
+TEST(RopTest, HalvingKernelsMatchThePlainOne) {
+  struct Kernel {
+    const char *name;
+    HalveRowFn fn;
+  };
+  std::vector<Kernel> kernels = {{"SSE2", &Sse2HalveRow}};
+  if (HaveSsse3()) kernels.push_back({"SSSE3", &Ssse3HalveRow});
+  for (const Kernel &kernel : kernels) {
+    for (int pixels = 0; pixels <= 40; ++pixels) {
+      for (bool useAnd : {true, false}) {
+        uint32_t seed = pixels * 2 + useAnd;
+        gdi_test::Random random(seed);
+        std::vector<BYTE> a(6 * pixels), b(6 * pixels);
+        for (auto *v : {&a, &b})
+          for (BYTE &x : *v) x = static_cast<BYTE>(random.Next());
+        std::vector<BYTE> expected(3 * pixels + 32, 0xEE), out(3 * pixels + 32, 0xEE);
+        PlainHalveRow(useAnd, a.data(), b.data(), expected.data(), pixels);
+        kernel.fn(useAnd, a.data(), b.data(), out.data(), pixels);
+        out.resize(3 * pixels);
+        expected.resize(3 * pixels);
+        ASSERT_EQ(out, expected) << kernel.name << " pixels " << pixels << (useAnd ? " AND" : " OR") << " seed " << seed;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace platform::gdi
