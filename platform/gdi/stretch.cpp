@@ -9,6 +9,8 @@
 #include "gdi/dib.h"
 #include "gdi/raster.h"
 
+#include <tmmintrin.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -179,6 +181,45 @@ inline uint32_t Pixel(const BYTE *p) {
 // Spare bytes past the rows and spans the column passes read and write as whole words.
 constexpr size_t kSpare = 32;
 
+// A column map as byte shuffles: output word c (16 bytes) takes its bytes from the 16 bytes of the
+// row at start[c], as mask[c] picks them. It exists when every output word's bytes lie within 16
+// bytes of the row, as they do for a stretch of 1.2 times or more.
+struct ShufflePlan {
+  std::vector<int> start;
+  std::vector<BYTE> mask;  // 16 bytes per output word
+};
+
+bool MakeShufflePlan(const std::vector<int> &pick, int rowBytes, ShufflePlan &plan) {
+  const int outBytes = static_cast<int>(pick.size()) * 3, words = (outBytes + 15) / 16;
+  if (rowBytes < 16) return false;
+  plan.start.resize(words);
+  plan.mask.assign(static_cast<size_t>(words) * 16, 0x80);  // 0x80: a zero byte, past the span's end
+  for (int c = 0; c < words; ++c) {
+    int lo = rowBytes, hi = -1;
+    for (int i = 16 * c; i < std::min(outBytes, 16 * c + 16); ++i) {
+      int from = pick[i / 3] + i % 3;
+      lo = std::min(lo, from);
+      hi = std::max(hi, from);
+    }
+    if (hi - lo >= 16) return false;
+    int start = std::min(lo, rowBytes - 16);  // the 16 bytes read stay inside the row
+    plan.start[c] = start;
+    for (int i = 16 * c; i < std::min(outBytes, 16 * c + 16); ++i) {
+      plan.mask[static_cast<size_t>(i)] = static_cast<BYTE>(pick[i / 3] + i % 3 - start);
+    }
+  }
+  return true;
+}
+
+__attribute__((target("ssse3"))) void ShuffleColumns(const ShufflePlan &plan, const BYTE *row, BYTE *out) {
+  const int words = static_cast<int>(plan.start.size());
+  for (int c = 0; c < words; ++c) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + plan.start[c]));
+    __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i *>(&plan.mask[static_cast<size_t>(c) * 16]));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 16 * c), _mm_shuffle_epi8(v, m));
+  }
+}
+
 // Builds the source pixels of one destination row: the row group combined, then the column map applied.
 class SourceRows {
  public:
@@ -203,6 +244,7 @@ class SourceRows {
       }
       halving_ = how != Combine::keep_one;
       for (int k = 0; halving_ && k < size; ++k) halving_ = count_[k] == 2 && pick_[k] == 6 * k;
+      shuffled_ = singles_ && HaveSsse3() && MakeShufflePlan(pick_, (hi_ - lo_) * 3, plan_);
     }
     // Spare bytes for the word reads and writes of the grouped columns.
     combined_.resize(static_cast<size_t>(hi_ - lo_) * 3 + kSpare);
@@ -255,6 +297,10 @@ class SourceRows {
   const BYTE *ApplyColumns(const BYTE *rows) {
     BYTE *out = span_.data();
     const int size = static_cast<int>(pick_.size());
+    if (shuffled_) {
+      ShuffleColumns(plan_, rows, out);
+      return span_.data();
+    }
     if (singles_) {
       // Four pixels read as words and packed into three words, while every word read stays inside the
       // row (rows may be the image's own); the rest byte by byte.
@@ -299,7 +345,8 @@ class SourceRows {
   const DibSource &dib_;
   Combine how_;
   int lo_ = 0, hi_ = 0;
-  bool identity_ = false, singles_ = false, halving_ = false;
+  bool identity_ = false, singles_ = false, halving_ = false, shuffled_ = false;
+  ShufflePlan plan_;
   HalveRowFn halve_ = FastHalveRow();
   std::vector<int> pick_, count_;
   std::vector<BYTE> combined_, decoded_, span_;
