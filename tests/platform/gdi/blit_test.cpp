@@ -115,34 +115,7 @@ TEST(BlitTest, RandomPatternBlitsMatchTheModel) {
     do rop3 = static_cast<BYTE>(random.Next());
     while (((rop3 >> 2) ^ rop3) & 0x33);  // operations that read no source
     gdi_test::ModelBrush brush;
-    brush.color = random.Next() & 0xFFFFFF;
-    HBRUSH handle = nullptr;
-    switch (random.Between(0, 2)) {
-      case 0: handle = CreateSolidBrush(brush.color); break;
-      case 1:
-        brush.kind = gdi_test::ModelBrush::hatched;
-        brush.hatch = random.Between(0, 5);
-        handle = CreateHatchBrush(brush.hatch, brush.color);
-        break;
-      default: {
-        // A packed DIB of a random size, bottom-up.
-        brush.kind = gdi_test::ModelBrush::pattern;
-        brush.patternWidth = random.Between(1, 11);
-        brush.patternHeight = random.Between(1, 11);
-        int stride = (3 * brush.patternWidth + 3) & ~3;
-        std::vector<BYTE> packed(40 + stride * brush.patternHeight);
-        BITMAPINFOHEADER header = {40, brush.patternWidth, brush.patternHeight, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-        std::memcpy(packed.data(), &header, 40);
-        for (int y = 0; y < brush.patternHeight; ++y)
-          for (int x = 0; x < brush.patternWidth; ++x) {
-            COLORREF c = random.Next() & 0xFFFFFF;
-            brush.pixels.push_back(c);
-            BYTE *p = packed.data() + 40 + (brush.patternHeight - 1 - y) * stride + 3 * x;
-            p[0] = GetBValue(c), p[1] = GetGValue(c), p[2] = GetRValue(c);
-          }
-        handle = CreateDIBPatternBrushPt(packed.data(), DIB_RGB_COLORS);
-      }
-    }
+    HBRUSH handle = gdi_test::CreateRandomBrush(random, gdi_test::RandomPattern::packedDib, brush);
     ASSERT_NE(handle, nullptr) << "seed " << seed;
     COLORREF bk = random.Next() & 0xFFFFFF;
     bool transparent = random.Between(0, 3) == 0;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "canvas.h"
@@ -28,6 +29,52 @@ struct ModelBrush {
   int patternWidth = 0, patternHeight = 0;
   std::vector<COLORREF> pixels;  // top-down
 };
+
+// How a random brush's colour pattern reaches GDI: a packed DIB of any size up to 11 x 11
+// (CreateDIBPatternBrushPt), or an 8 x 8 bitmap (CreatePatternBrush).
+enum class RandomPattern { packedDib, bitmap8x8 };
+
+// A random solid, hatched or pattern brush, created through GDI and described in `brush` for the model.
+inline HBRUSH CreateRandomBrush(Random &random, RandomPattern patterns, ModelBrush &brush) {
+  brush = ModelBrush{};
+  brush.color = random.Next() & 0xFFFFFF;
+  switch (random.Between(0, 2)) {
+    case 0: return CreateSolidBrush(brush.color);
+    case 1:
+      brush.kind = ModelBrush::hatched;
+      brush.hatch = random.Between(0, 5);
+      return CreateHatchBrush(brush.hatch, brush.color);
+    default: break;
+  }
+  brush.kind = ModelBrush::pattern;
+  if (patterns == RandomPattern::bitmap8x8) {
+    brush.patternWidth = brush.patternHeight = 8;
+    std::vector<BYTE> bits(8 * 24);  // rows top-down, 24 bytes each
+    for (int k = 0; k < 64; ++k) {
+      COLORREF c = random.Next() & 0xFFFFFF;
+      brush.pixels.push_back(c);
+      bits[k * 3] = GetBValue(c), bits[k * 3 + 1] = GetGValue(c), bits[k * 3 + 2] = GetRValue(c);
+    }
+    HBITMAP bitmap = CreateBitmap(8, 8, 1, 24, bits.data());
+    HBRUSH handle = CreatePatternBrush(bitmap);
+    DeleteObject(bitmap);
+    return handle;
+  }
+  brush.patternWidth = random.Between(1, 11);
+  brush.patternHeight = random.Between(1, 11);
+  int stride = (3 * brush.patternWidth + 3) & ~3;
+  std::vector<BYTE> packed(40 + stride * brush.patternHeight);
+  BITMAPINFOHEADER header = {40, brush.patternWidth, brush.patternHeight, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  std::memcpy(packed.data(), &header, 40);
+  for (int y = 0; y < brush.patternHeight; ++y)
+    for (int x = 0; x < brush.patternWidth; ++x) {
+      COLORREF c = random.Next() & 0xFFFFFF;
+      brush.pixels.push_back(c);
+      BYTE *p = packed.data() + 40 + (brush.patternHeight - 1 - y) * stride + 3 * x;  // bottom-up
+      p[0] = GetBValue(c), p[1] = GetGValue(c), p[2] = GetRValue(c);
+    }
+  return CreateDIBPatternBrushPt(packed.data(), DIB_RGB_COLORS);
+}
 
 // GDI's hatch lines, as seen on screen: is (x, y) of the 8 x 8 tile on a line of the style?
 inline bool OnHatchLine(int style, int x, int y) {

@@ -474,29 +474,7 @@ TEST(StretchTest, RandomBlitsMatchTheModel) {
     int hs = random.Between(1, ih + 3) * (random.Between(0, 4) == 0 ? -1 : 1);
     BYTE rop3 = static_cast<BYTE>(random.Next());
     gdi_test::ModelBrush brush;
-    brush.color = random.Next() & 0xFFFFFF;
-    HBRUSH handle = nullptr;
-    switch (random.Between(0, 2)) {
-      case 0: handle = CreateSolidBrush(brush.color); break;
-      case 1:
-        brush.kind = gdi_test::ModelBrush::hatched;
-        brush.hatch = random.Between(0, 5);
-        handle = CreateHatchBrush(brush.hatch, brush.color);
-        break;
-      default: {
-        brush.kind = gdi_test::ModelBrush::pattern;
-        brush.patternWidth = brush.patternHeight = 8;
-        std::vector<BYTE> bits(8 * 24);
-        for (int k = 0; k < 64; ++k) {
-          COLORREF c = random.Next() & 0xFFFFFF;
-          brush.pixels.push_back(c);
-          bits[k * 3] = GetBValue(c), bits[k * 3 + 1] = GetGValue(c), bits[k * 3 + 2] = GetRValue(c);
-        }
-        HBITMAP bitmap = CreateBitmap(8, 8, 1, 24, bits.data());
-        handle = CreatePatternBrush(bitmap);
-        DeleteObject(bitmap);
-      }
-    }
+    HBRUSH handle = gdi_test::CreateRandomBrush(random, gdi_test::RandomPattern::bitmap8x8, brush);
     COLORREF bk = random.Next() & 0xFFFFFF;
     bool transparent = random.Between(0, 3) == 0;
     SetBkColor(canvas.dc, bk);
