@@ -221,6 +221,10 @@ __attribute__((target("ssse3"))) void ShuffleColumns(const ShufflePlan &plan, co
 }
 
 // Builds the source pixels of one destination row: the row group combined, then the column map applied.
+// Pixels at the end of a row that a halving into the canvas does one by one: the vector kernels store
+// at most 6 bytes past their last pixel.
+constexpr int kExactHalveTail = 3;
+
 class SourceRows {
  public:
   SourceRows(const DibSource &dib, const AxisMap &columns, Combine how) : dib_(dib), how_(how) {
@@ -250,6 +254,22 @@ class SourceRows {
     combined_.resize(static_cast<size_t>(hi_ - lo_) * 3 + kSpare);
     decoded_.resize(combined_.size());
     if (!identity_) span_.resize(static_cast<size_t>(size) * 3 + kSpare);
+  }
+
+  // A plain halving written straight into `out`, for a copy that needs no further pass over the row;
+  // false when this row is not one. The vector kernels may store a few bytes past their last pixel, so
+  // the last pixels are done exactly and nothing after the row is touched.
+  bool HalveInto(int first, int count, BYTE *out) {
+    if (!halving_ || count > 2) return false;
+    const BYTE *a = SourceRow(first, combined_.data());
+    const BYTE *b = count == 2 ? SourceRow(first + 1, decoded_.data()) : a;
+    const bool useAnd = how_ == Combine::all_and;
+    const int size = static_cast<int>(pick_.size()), exact = std::min(size, kExactHalveTail);
+    if (size > exact) halve_(useAnd, a, b, out, size - exact);
+    const size_t done = static_cast<size_t>(size - exact);
+    PlainHalveRow(useAnd, a + 6 * done, b + 6 * done, out + 3 * done, exact);
+    cachedFirst_ = -1;  // the row went past span_
+    return true;
   }
 
   // The source pixels for the destination row whose source rows are [first, first + count) (`keep`
@@ -400,10 +420,12 @@ int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestH
   int x0 = static_cast<int>(columns.start), pixels = columns.Size();
   for (int k = 0; k < rows.Size(); ++k) {
     int y = static_cast<int>(rows.start) + k;
+    BYTE *out = target.Row(y) + static_cast<ptrdiff_t>(x0) * 3;
+    if (rop3 == 0xCC && source.HalveInto(rows.First(k), rows.Count(k), out)) continue;  // SRCCOPY
     const BYTE *src = usesSource ? source.Row(rows.First(k), rows.Count(k), rows.Chosen(k)) : nullptr;
     const BYTE *pat = usesPattern ? brush.Row(y, x0, pixels) : nullptr;
     const BYTE *mask = usesPattern ? brush.Mask(y, x0, pixels) : nullptr;
-    CombineRow(rop3, target.Row(y) + static_cast<ptrdiff_t>(x0) * 3, src, pat, mask, pixels);
+    CombineRow(rop3, out, src, pat, mask, pixels);
   }
   return height;
 }
