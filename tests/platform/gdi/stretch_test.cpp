@@ -533,4 +533,29 @@ TEST(StretchTest, RandomBlitsMatchTheModel) {
   }
 }
 
+// A 2x shrink onto the whole canvas, SRCCOPY, in the default stretch mode: every canvas pixel is the AND
+// of its four source pixels, for widths that end the row inside and outside the vector kernels' blocks,
+// and no byte of a row's padding is written.
+TEST(StretchTest, HalvingShrinkFillsEachRowExactly) {
+  for (int width = 1; width <= 40; ++width) {
+    Random random(static_cast<uint32_t>(width));
+    Canvas canvas(width, 3);
+    for (int y = 0; y < canvas.height; ++y)
+      for (BYTE *pad = canvas.At(width - 1, y) + 3; pad < canvas.At(0, y) + canvas.stride; ++pad) *pad = 0x5A;
+    Image image(2 * width, 2 * canvas.height);
+    for (int y = 0; y < image.height; ++y)
+      for (int x = 0; x < image.width; ++x) image.Set(x, y, random.Next() & 0xFFFFFF);
+    ASSERT_EQ(image.Blit(canvas, 0, 0, width, canvas.height, 0, 0, image.width, image.height), image.height);
+    for (int y = 0; y < canvas.height; ++y) {
+      for (int x = 0; x < width; ++x)
+        for (int c = 0; c < 3; ++c) {
+          const BYTE *top = image.Row(2 * y) + 6 * x + c, *bottom = image.Row(2 * y + 1) + 6 * x + c;
+          ASSERT_EQ(canvas.At(x, y)[c], top[0] & top[3] & bottom[0] & bottom[3]) << "width " << width << " at " << x << "," << y;
+        }
+      for (const BYTE *pad = canvas.At(width - 1, y) + 3; pad < canvas.At(0, y) + canvas.stride; ++pad)
+        ASSERT_EQ(*pad, 0x5A) << "width " << width << " row " << y;
+    }
+  }
+}
+
 }  // namespace
