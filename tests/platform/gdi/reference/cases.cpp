@@ -213,6 +213,23 @@ constexpr COLORREF kBackground = RGB(10, 200, 30);
 bool UsesSource(unsigned rop) { return ((rop >> 2) & 0x33) != (rop & 0x33); }
 DWORD RopCode(unsigned index) { return static_cast<DWORD>(index) << 16; }
 
+// A pen selected into a context for the life of this object, then put back and deleted.
+class SelectedPen {
+ public:
+  SelectedPen(HDC dc, HPEN pen) : dc_(dc), pen_(pen), old_(SelectObject(dc, pen)) {}
+  ~SelectedPen() {
+    SelectObject(dc_, old_);
+    DeleteObject(pen_);
+  }
+  SelectedPen(const SelectedPen &) = delete;
+  SelectedPen &operator=(const SelectedPen &) = delete;
+
+ private:
+  HDC dc_;
+  HPEN pen_;
+  HGDIOBJ old_;
+};
+
 // ---- canvas: initial content, row layout and padding ----
 
 void CanvasCases(Recorder &rec) {
@@ -249,12 +266,11 @@ void TopDownCases(Recorder &rec) {
                   0x00B8074A);
     SelectObject(canvas.Dc(), oldBrush);
     DeleteObject(pattern);
-    HPEN pen = CreatePen(PS_DASHDOT, 1, kInk);
-    HGDIOBJ oldPen = SelectObject(canvas.Dc(), pen);
-    const POINT points[] = {{1, 22}, {38, 1}, {30, 23}};
-    Polyline(canvas.Dc(), points, 3);
-    SelectObject(canvas.Dc(), oldPen);
-    DeleteObject(pen);
+    {
+      const SelectedPen pen(canvas.Dc(), CreatePen(PS_DASHDOT, 1, kInk));
+      const POINT points[] = {{1, 22}, {38, 1}, {30, 23}};
+      Polyline(canvas.Dc(), points, 3);
+    }
     canvas.Record(rec, std::string("canvas/drawing/") + (topDown ? "top-down" : "bottom-up"));
   }
 }
@@ -463,11 +479,10 @@ void OctantCases(Recorder &rec) {
   for (bool inwards : {false, true}) {
     for (int step : {3, 5}) {
       Canvas canvas(64, 64);
-      HPEN pen = CreatePen(PS_SOLID, 1, kInk);
-      HGDIOBJ old = SelectObject(canvas.Dc(), pen);
-      Star(canvas.Dc(), 32, 32, 30, step, inwards);
-      SelectObject(canvas.Dc(), old);
-      DeleteObject(pen);
+      {
+        const SelectedPen pen(canvas.Dc(), CreatePen(PS_SOLID, 1, kInk));
+        Star(canvas.Dc(), 32, 32, 30, step, inwards);
+      }
       canvas.Record(rec, std::string("octants/") + (inwards ? "in" : "out") + "/step" + Num(step));
     }
   }
@@ -480,11 +495,10 @@ void OctantCases(Recorder &rec) {
                              {-2, -11}, {12, 5},  {-12, -5}, {5, 12},   {-5, -12}};
   for (POINT e : kEnds) {
     Canvas canvas(32, 32);
-    HPEN pen = CreatePen(PS_SOLID, 1, kInk);
-    HGDIOBJ old = SelectObject(canvas.Dc(), pen);
-    Line(canvas.Dc(), 15, 15, 15 + e.x, 15 + e.y);
-    SelectObject(canvas.Dc(), old);
-    DeleteObject(pen);
+    {
+      const SelectedPen pen(canvas.Dc(), CreatePen(PS_SOLID, 1, kInk));
+      Line(canvas.Dc(), 15, 15, 15 + e.x, 15 + e.y);
+    }
     canvas.Record(rec, "octants/line/" + Num(e.x) + "," + Num(e.y));
   }
 }
@@ -497,11 +511,10 @@ void PenStyleCases(Recorder &rec) {
         SetBkColor(canvas.Dc(), kBackground);
         SetBkMode(canvas.Dc(), mode);
         LOGPEN lp = {static_cast<UINT>(s.style), {1, 0}, kInk};
-        HPEN pen = maker == 0 ? CreatePen(s.style, 1, kInk) : CreatePenIndirect(&lp);
-        HGDIOBJ old = SelectObject(canvas.Dc(), pen);
-        Star(canvas.Dc(), 32, 32, 30, 7, false);
-        SelectObject(canvas.Dc(), old);
-        DeleteObject(pen);
+        {
+          const SelectedPen pen(canvas.Dc(), maker == 0 ? CreatePen(s.style, 1, kInk) : CreatePenIndirect(&lp));
+          Star(canvas.Dc(), 32, 32, 30, 7, false);
+        }
         canvas.Record(rec, std::string("pen/") + s.name + (maker == 0 ? "/CreatePen" : "/indirect") +
                                (mode == OPAQUE ? "/opaque" : "/transparent"));
       }
@@ -509,11 +522,10 @@ void PenStyleCases(Recorder &rec) {
   }
   // Width 0 is a one-pixel cosmetic pen as well.
   Canvas canvas(32, 32);
-  HPEN pen = CreatePen(PS_DASHDOT, 0, kInk);
-  HGDIOBJ old = SelectObject(canvas.Dc(), pen);
-  Star(canvas.Dc(), 16, 16, 14, 5, true);
-  SelectObject(canvas.Dc(), old);
-  DeleteObject(pen);
+  {
+    const SelectedPen pen(canvas.Dc(), CreatePen(PS_DASHDOT, 0, kInk));
+    Star(canvas.Dc(), 16, 16, 14, 5, true);
+  }
   canvas.Record(rec, "pen/dashdot/width0");
 }
 
@@ -527,26 +539,24 @@ void PolylineCases(Recorder &rec) {
       Canvas canvas(48, 48);
       SetBkColor(canvas.Dc(), kBackground);
       SetBkMode(canvas.Dc(), mode);
-      HPEN pen = CreatePen(s.style, 1, kInk);
-      HGDIOBJ old = SelectObject(canvas.Dc(), pen);
-      Polyline(canvas.Dc(), kZigzag, kCount);
-      SelectObject(canvas.Dc(), old);
-      DeleteObject(pen);
+      {
+        const SelectedPen pen(canvas.Dc(), CreatePen(s.style, 1, kInk));
+        Polyline(canvas.Dc(), kZigzag, kCount);
+      }
       canvas.Record(rec, std::string("polyline/") + s.name + (mode == OPAQUE ? "/opaque" : "/transparent"));
     }
   }
   // Degenerate point lists: what is drawn and what is returned.
   Canvas canvas(16, 16);
-  HPEN pen = CreatePen(PS_SOLID, 1, kInk);
-  HGDIOBJ old = SelectObject(canvas.Dc(), pen);
-  const POINT one[1] = {{3, 3}};
-  const POINT same[2] = {{5, 5}, {5, 5}};
-  rec.Value("polyline/result/one-point", Polyline(canvas.Dc(), one, 1) != 0);
-  rec.Value("polyline/result/no-point", Polyline(canvas.Dc(), one, 0) != 0);
-  rec.Value("polyline/result/same-point", Polyline(canvas.Dc(), same, 2) != 0);
-  rec.Value("polyline/result/null", Polyline(canvas.Dc(), nullptr, 0) != 0);
-  SelectObject(canvas.Dc(), old);
-  DeleteObject(pen);
+  {
+    const SelectedPen pen(canvas.Dc(), CreatePen(PS_SOLID, 1, kInk));
+    const POINT one[1] = {{3, 3}};
+    const POINT same[2] = {{5, 5}, {5, 5}};
+    rec.Value("polyline/result/one-point", Polyline(canvas.Dc(), one, 1) != 0);
+    rec.Value("polyline/result/no-point", Polyline(canvas.Dc(), one, 0) != 0);
+    rec.Value("polyline/result/same-point", Polyline(canvas.Dc(), same, 2) != 0);
+    rec.Value("polyline/result/null", Polyline(canvas.Dc(), nullptr, 0) != 0);
+  }
   canvas.Record(rec, "polyline/degenerate");
 }
 
@@ -565,21 +575,19 @@ void LineClipCases(Recorder &rec) {
   for (auto s : {kPenStyles[0], kPenStyles[1], kPenStyles[4]}) {
     Canvas canvas(48, 40);
     SetBkColor(canvas.Dc(), kBackground);
-    HPEN pen = CreatePen(s.style, 1, kInk);
-    HGDIOBJ old = SelectObject(canvas.Dc(), pen);
-    for (auto l : kLines) Line(canvas.Dc(), l.x0, l.y0, l.x1, l.y1);
-    SelectObject(canvas.Dc(), old);
-    DeleteObject(pen);
+    {
+      const SelectedPen pen(canvas.Dc(), CreatePen(s.style, 1, kInk));
+      for (auto l : kLines) Line(canvas.Dc(), l.x0, l.y0, l.x1, l.y1);
+    }
     canvas.Record(rec, std::string("line-clip/") + s.name);
   }
   // A polyline that leaves the canvas and comes back keeps its dash phase.
   Canvas canvas(40, 40);
-  HPEN pen = CreatePen(PS_DASHDOTDOT, 1, kInk);
-  HGDIOBJ old = SelectObject(canvas.Dc(), pen);
-  const POINT out[] = {{5, 5}, {-37, 20}, {5, 35}, {35, 35}, {35, 77}, {35, 3}, {90, 3}, {2, 12}};
-  Polyline(canvas.Dc(), out, sizeof out / sizeof out[0]);
-  SelectObject(canvas.Dc(), old);
-  DeleteObject(pen);
+  {
+    const SelectedPen pen(canvas.Dc(), CreatePen(PS_DASHDOTDOT, 1, kInk));
+    const POINT out[] = {{5, 5}, {-37, 20}, {5, 35}, {35, 35}, {35, 77}, {35, 3}, {90, 3}, {2, 12}};
+    Polyline(canvas.Dc(), out, sizeof out / sizeof out[0]);
+  }
   canvas.Record(rec, "line-clip/polyline-out-and-back");
 }
 
